@@ -1,0 +1,56 @@
+// Offset-indexed arrays and the numerical library's fatal error exit.
+//
+// A vector over lo..hi is one heap block of exactly hi - lo + 1 elements whose
+// handle is displaced by -lo, so v[lo] is the block's first element; elements
+// are not initialised. Matrices are a block of row pointers plus one contiguous
+// row-major element block; 3-tensors add a block of (row, column) pointers.
+// Views (submatrix, convert_matrix) own only their row pointers.
+// Every array is released with the matching release_* routine and the same
+// lower bounds it was allocated with (upper bounds are accepted and ignored).
+// A refused allocation, or a negative element count, ends the process through
+// numeric_fatal_error; no allocator returns a null handle.
+#pragma once
+
+#include <cstdint>
+
+// The library's "long" element type: 32 bits on every platform.
+using nr_long = std::int32_t;
+
+// Writes "Calvento run-time error...", the message and "...now exiting to
+// system..." as three lines on stderr, then exit(1).
+[[noreturn]] void numeric_fatal_error(const char* message);
+
+float* vector(int lo, int hi);
+int* ivector(int lo, int hi);
+unsigned char* cvector(int lo, int hi);
+nr_long* lvector(int lo, int hi);
+double* dvector(int lo, int hi);
+
+float** matrix(int row_lo, int row_hi, int col_lo, int col_hi);
+double** double_matrix(int row_lo, int row_hi, int col_lo, int col_hi);
+int** int_matrix(int row_lo, int row_hi, int col_lo, int col_hi);
+float*** f3tensor(int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo, int dep_hi);
+unsigned char*** c3tensor(int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo, int dep_hi);
+
+// Re-bases rows old_row_lo..old_row_hi of a, columns from old_col_lo on, so that
+// m[new_row_lo][new_col_lo] is a[old_row_lo][old_col_lo]. old_col_hi is unused.
+float** submatrix(float** a, int old_row_lo, int old_row_hi, int old_col_lo, int old_col_hi,
+                  int new_row_lo, int new_col_lo);
+// Row pointers over a contiguous row-major block whose element [0][0] is at a.
+float** convert_matrix(float* a, int row_lo, int row_hi, int col_lo, int col_hi);
+
+void release_vector(float* v, int lo, int hi);
+void release_ivector(int* v, int lo, int hi);
+void release_cvector(unsigned char* v, int lo, int hi);
+void release_lvector(nr_long* v, int lo, int hi);
+void release_dvector(double* v, int lo, int hi);
+
+void release_matrix(float** m, int row_lo, int row_hi, int col_lo, int col_hi);
+void release_double_matrix(double** m, int row_lo, int row_hi, int col_lo, int col_hi);
+void release_int_matrix(int** m, int row_lo, int row_hi, int col_lo, int col_hi);
+void release_submatrix(float** m, int row_lo, int row_hi, int col_lo, int col_hi);
+void release_convert_matrix(float** m, int row_lo, int row_hi, int col_lo, int col_hi);
+void release_f3tensor(float*** t, int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo,
+                      int dep_hi);
+void release_c3tensor(unsigned char*** t, int row_lo, int row_hi, int col_lo, int col_hi,
+                      int dep_lo, int dep_hi);

@@ -1,0 +1,5 @@
+#include "plugin/workflow.h"
+
+namespace simtrove::plugin {
+bool runSimulationWorkflow() { return false; }
+}  // namespace simtrove::plugin

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds in Release with warnings as errors and runs
+# every test; then builds and runs the whole suite again under AddressSanitizer
+# and UndefinedBehaviorSanitizer. Extra arguments go to ctest (e.g. -LE slow).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSIMTROVE_WERROR=ON
+cmake --build build/release -j"$jobs"
+ctest --test-dir build/release --output-on-failure -j"$jobs" "$@"
+
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMTROVE_WERROR=ON \
+      -DSIMTROVE_SANITIZE=ON -DSIMTROVE_BUILD_BENCH=OFF
+cmake --build build/sanitize -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/sanitize --output-on-failure -j"$jobs" "$@"
