@@ -6,9 +6,10 @@
 // table, no per-element sine or cosine).
 //
 // Complex data: point k (0-based) has its real part at index 2k+1, its imaginary part at 2k+2.
-// Every size must be a power of two (real sizes at least 2); a size that is not, or another
-// argument that would make a transform run past its array, ends the process through
-// numeric_fatal_error with a message naming the routine.
+// Every size must be a power of two (real sizes at least 2), since any other size would make
+// the butterflies run past the array; the multidimensional routines also need ndim >= 1 and a
+// sign of +1 or -1. A violation ends the process through numeric_fatal_error with a message
+// naming the routine; valid calls are not affected by these checks.
 #pragma once
 
 #include <cstdint>
