@@ -50,7 +50,9 @@ class OffsetVector {
         int i = 1;
         for (double x : values) v_[i++] = float(x);
     }
-    OffsetVector(const OffsetVector&) = delete;
+    OffsetVector(const OffsetVector& other) : OffsetVector(other.n_) {
+        for (int i = 1; i <= n_; ++i) v_[i] = other.v_[i];
+    }
     OffsetVector& operator=(const OffsetVector&) = delete;
     ~OffsetVector() { release_vector(v_, 1, n_); }
 
