@@ -2,4 +2,5 @@
 // decomposition and nonlinear models by damped (Levenberg-Marquardt) steps.
 #pragma once
 
+#include "numerics/fit/marquardt.h"
 #include "numerics/fit/svd_fit.h"
