@@ -3,5 +3,6 @@
 // helpers with a pseudo-inverse.
 #pragma once
 
+#include "numerics/linalg/eigen.h"
 #include "numerics/linalg/gaussj.h"
 #include "numerics/linalg/svd.h"
