@@ -5,4 +5,5 @@
 
 #include "numerics/linalg/eigen.h"
 #include "numerics/linalg/gaussj.h"
+#include "numerics/linalg/matrix_ops.h"
 #include "numerics/linalg/svd.h"
