@@ -250,9 +250,11 @@ using MarquardtDeathTest = ::testing::Test;
 TEST_F(MarquardtDeathTest, StepWithoutFitInProgress) {
     Fit fit({0, 1, 2}, {1, 2, 3}, {0, 0, 0}, quadraticModel);
     fit.damping = 0.001f;
+    // No end anchor: a sanitizer build reports the work arrays that the fatal
+    // exit leaves behind after these three lines.
     EXPECT_EXIT(fit.step(), ::testing::ExitedWithCode(1),
                 "^Calvento run-time error\\.\\.\\.\nmarquardt_step: no fit in progress \\(start "
-                "with damping < 0\\)\n\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+                "with damping < 0\\)\n\\.\\.\\.now exiting to system\\.\\.\\.\n");
     EXPECT_EXIT(fit.finish(), ::testing::ExitedWithCode(1), "no fit in progress");
 }
 

@@ -157,9 +157,11 @@ TEST(JacobiDeathTest, NaNNeverConverges) {
     OffsetVector d(2);
     OffsetMatrix v(2, 2);
     int rotations = 0;
+    // No end anchor: a sanitizer build reports the work arrays that the fatal
+    // exit leaves behind after these three lines.
     EXPECT_EXIT(jacobi(a.get(), 2, d.get(), v.get(), &rotations), ::testing::ExitedWithCode(1),
                 "^Calvento run-time error\\.\\.\\.\nToo many iterations in routine jacobi\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+                "\\.\\.\\.now exiting to system\\.\\.\\.\n");
 }
 
 }  // namespace

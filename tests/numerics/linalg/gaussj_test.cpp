@@ -131,9 +131,11 @@ using GaussjDeathTest = ::testing::Test;
 
 TEST_F(GaussjDeathTest, ZeroRowIsSingular) {
     OffsetMatrix a{{1, 2, 3}, {0, 0, 0}, {4, 5, 6}};
+    // No end anchor: a sanitizer build reports the work arrays that the fatal
+    // exit leaves behind after these three lines.
     EXPECT_EXIT(gaussj(a.get(), 3, nullptr, 0), ::testing::ExitedWithCode(1),
                 "^Calvento run-time error\\.\\.\\.\ngaussj: Singular Matrix-2\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+                "\\.\\.\\.now exiting to system\\.\\.\\.\n");
 }
 
 TEST_F(GaussjDeathTest, AllZeroAndDependentRowsAreSingular) {
