@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only those missing.
+# Extra package names given as arguments are installed too (the fuzzing and
+# cross-build stages name their own).
 set -euo pipefail
 packages=(build-essential cmake binutils libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev libpng-dev libnifti2-dev)
+          zlib1g-dev libpng-dev libnifti2-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -1,9 +1,121 @@
 #include "simulation/synthesis.h"
 
 #include <cmath>
+#include <cstdio>
+
+#include "host/host_functions.h"
+#include "numerics/random/deviates.h"
 
 namespace simtrove::simulation {
 
-int roundHalfUp(double value) { return static_cast<int>(std::floor(value + 0.5)); }
+using namespace simtrove::host;
+
+namespace {
+
+float signalSample(float predictorValue, float noise) {
+    return float(double(kSignalAmplitude) * double(kPercentUnit) * double(predictorValue) +
+                 double(kBaseline) + double(noise));
+}
+
+float noiseSample(float noise) { return float(double(kBaseline) + double(noise)); }
+
+void logProgress(std::int64_t done, std::int64_t total) {
+    char line[260];
+    std::snprintf(line, sizeof line, "// Plugin>    %i / %i ...", int(done), int(total));
+    tvLogText(line);
+}
+
+// The sphere test, in single precision as the distance has always been taken.
+bool insideSphere(std::int64_t dx, std::int64_t dy, std::int64_t dz) {
+    const std::int64_t squared = dx * dx + dy * dy + dz * dz;
+    const float distance = float(std::sqrt(double(float(squared))));
+    return !(distance > float(kHalfWidth));
+}
+
+// Rewrites every sample of the voxel at `position` (when inside the grid) with
+// signal and noise; the draws are made either way.
+bool writeSignalTimeCourse(float* samples, const VtcGrid& grid, const GridPosition& position,
+                           const float* predictor, int* seed) {
+    const bool inside = grid.contains(position.x, position.y, position.z);
+    float* course = inside ? samples + grid.firstSampleOf(position.x, position.y, position.z) : nullptr;
+    for (std::int64_t t = 0; t < grid.timePoints; ++t) {
+        const float noise = drawNoise(seed);
+        if (inside) course[t] = signalSample(predictor[t], noise);
+    }
+    return inside;
+}
+
+}  // namespace
+
+std::int64_t roundHalfUp(double value) { return static_cast<std::int64_t>(std::floor(value + 0.5)); }
+
+GridPosition toGridPosition(const VtcGrid& grid, std::int64_t posX, std::int64_t posY,
+                            std::int64_t posZ) {
+    const double resolution = grid.resolution;
+    return {roundHalfUp(double(posX - grid.xStart) / resolution),
+            roundHalfUp(double(posY - grid.yStart) / resolution),
+            roundHalfUp(double(posZ - grid.zStart) / resolution)};
+}
+
+float drawNoise(int* seed) { return float(double(normal_deviate(seed)) * double(kNoiseScale)); }
+
+void runNoisePass(float* samples, const VtcGrid& grid, int* seed) {
+    const std::size_t T = std::size_t(grid.timePoints);
+    for (std::int64_t t = 0; t < grid.timePoints; ++t) {
+        if (t > 0 && t % 10 == 0) logProgress(t, grid.timePoints);
+        float* sample = samples + t;
+        for (std::size_t voxel = 0, n = grid.voxelCount(); voxel < n; ++voxel, sample += T)
+            *sample = noiseSample(drawNoise(seed));
+    }
+    logProgress(grid.timePoints, grid.timePoints);
+}
+
+SignalPassResult runClusterSignalPass(float* samples, const VtcGrid& grid, int predictorIndex,
+                                      int posX, int posY, int posZ, int* seed) {
+    const float* predictor = tvGetPredictor(predictorIndex);
+    if (predictor == nullptr) return {SignalOutcome::PredictorUnavailable, 0};
+    const GridPosition centre = toGridPosition(grid, posX, posY, posZ);
+    std::int64_t outside = 0;
+    for (std::int64_t t = 0; t < grid.timePoints; ++t) {
+        for (std::int64_t z = centre.z - kHalfWidth; z <= centre.z + kHalfWidth; ++z) {
+            for (std::int64_t y = centre.y - kHalfWidth; y <= centre.y + kHalfWidth; ++y) {
+                for (std::int64_t x = centre.x - kHalfWidth; x <= centre.x + kHalfWidth; ++x) {
+                    if (!insideSphere(x - centre.x, y - centre.y, z - centre.z)) continue;
+                    const float noise = drawNoise(seed);
+                    if (grid.contains(x, y, z))
+                        samples[grid.firstSampleOf(x, y, z) + std::size_t(t)] =
+                            signalSample(predictor[t], noise);
+                    else if (t == 0)
+                        ++outside;
+                }
+            }
+        }
+    }
+    return {SignalOutcome::Completed, outside};
+}
+
+SignalPassResult runVoiSignalPass(float* samples, const VtcGrid& grid, const int* predictorOfVoi,
+                                  int nrOfVois, int coordinateSpace, int* seed) {
+    std::int64_t outside = 0;
+    for (int v = 0; v < nrOfVois; ++v) {
+        char line[260];
+        std::snprintf(line, sizeof line, "// Plugin>    VOI %i / %i ...", v + 1, nrOfVois);
+        tvLogText(line);
+        const float* predictor = tvGetPredictor(predictorOfVoi[v]);
+        if (predictor == nullptr) return {SignalOutcome::PredictorUnavailable, outside};
+        voi_header voi{};
+        const int* voxels = tvGetVOI(v, &voi);
+        if (voxels == nullptr) return {SignalOutcome::VoxelsUnavailable, outside};
+        const std::int64_t count = voi.NrOfVoxels > 0 ? voi.NrOfVoxels : 0;
+        for (std::int64_t k = 0; k < count; ++k) {
+            const std::int64_t a = voxels[3 * k], b = voxels[3 * k + 1], c = voxels[3 * k + 2];
+            const GridPosition position = coordinateSpace == 3
+                                              ? toGridPosition(grid, 128 - b, 128 - c, 128 - a)
+                                              : toGridPosition(grid, a, b, c);
+            if (!writeSignalTimeCourse(samples, grid, position, predictor, seed)) ++outside;
+        }
+    }
+    return {SignalOutcome::Completed, outside};
+}
 
 }  // namespace simtrove::simulation

@@ -14,7 +14,17 @@ void numeric_fatal_error(const char* message) {
 namespace {
 
 // Element count of lo..hi; computed in 64 bits so that no bound pair overflows.
-std::int64_t countOf(int lo, int hi) { return std::int64_t(hi) - lo + 1; }
+std::int64_t countOf(int lo, int hi) {
+    return std::int64_t(hi) - lo + 1;
+}
+
+// Product of two counts, or -1 (an impossible request) when either count is
+// negative or the product leaves 64 bits; two counts of 2^32 would overflow.
+std::int64_t productOf(std::int64_t a, std::int64_t b) {
+    std::int64_t product = 0;
+    if (a < 0 || b < 0 || __builtin_mul_overflow(a, b, &product)) return -1;
+    return product;
+}
 
 // One heap block of count elements of size bytes, or the fatal exit with message.
 // A negative count is an impossible request and fails like a refused one; an empty
@@ -40,7 +50,7 @@ T** offsetMatrix(int row_lo, int row_hi, int col_lo, int col_hi, const char* mes
     const std::int64_t rows = countOf(row_lo, row_hi);
     const std::int64_t cols = countOf(col_lo, col_hi);
     T** m = static_cast<T**>(obtainBlock(rows, sizeof(T*), message1)) - row_lo;
-    const std::int64_t elements = (rows < 0 || cols < 0) ? -1 : rows * cols;
+    const std::int64_t elements = productOf(rows, cols);
     m[row_lo] = static_cast<T*>(obtainBlock(elements, sizeof(T), message2)) - col_lo;
     for (std::int64_t i = 1; i < rows; ++i) m[row_lo + i] = m[row_lo + i - 1] + cols;
     return m;
@@ -52,14 +62,16 @@ T*** offsetTensor(int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo, in
     const std::int64_t rows = countOf(row_lo, row_hi);
     const std::int64_t cols = countOf(col_lo, col_hi);
     const std::int64_t deps = countOf(dep_lo, dep_hi);
-    const bool negative = rows < 0 || cols < 0 || deps < 0;
+    // Each block is judged on its own count, so the message names the block refused.
+    const std::int64_t pointers = productOf(rows, cols);
+    const std::int64_t elements = pointers < 0 ? -1 : productOf(pointers, deps);
     T*** t = static_cast<T***>(obtainBlock(rows, sizeof(T**), message1)) - row_lo;
-    t[row_lo] = static_cast<T**>(obtainBlock(negative ? -1 : rows * cols, sizeof(T*), message2)) -
-                col_lo;
-    t[row_lo][col_lo] =
-        static_cast<T*>(obtainBlock(negative ? -1 : rows * cols * deps, sizeof(T), message3)) -
-        dep_lo;
-    for (std::int64_t j = 1; j < cols; ++j) t[row_lo][col_lo + j] = t[row_lo][col_lo + j - 1] + deps;
+    t[row_lo] = static_cast<T**>(obtainBlock(pointers, sizeof(T*), message2)) - col_lo;
+    t[row_lo][col_lo] = static_cast<T*>(obtainBlock(elements, sizeof(T), message3)) - dep_lo;
+    // With no rows the column pointers have no block to live in.
+    const std::int64_t first_row_cols = rows > 0 ? cols : 0;
+    for (std::int64_t j = 1; j < first_row_cols; ++j)
+        t[row_lo][col_lo + j] = t[row_lo][col_lo + j - 1] + deps;
     for (std::int64_t i = 1; i < rows; ++i) {
         t[row_lo + i] = t[row_lo + i - 1] + cols;
         t[row_lo + i][col_lo] = t[row_lo + i - 1][col_lo] + cols * deps;
@@ -71,8 +83,12 @@ T*** offsetTensor(int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo, in
 
 }  // namespace
 
-float* vector(int lo, int hi) { return offsetVector<float>(lo, hi, "allocation failure in vector()"); }
-int* ivector(int lo, int hi) { return offsetVector<int>(lo, hi, "allocation failure in ivector()"); }
+float* vector(int lo, int hi) {
+    return offsetVector<float>(lo, hi, "allocation failure in vector()");
+}
+int* ivector(int lo, int hi) {
+    return offsetVector<int>(lo, hi, "allocation failure in ivector()");
+}
 unsigned char* cvector(int lo, int hi) {
     return offsetVector<unsigned char>(lo, hi, "allocation failure in cvector()");
 }
@@ -96,16 +112,14 @@ int** int_matrix(int row_lo, int row_hi, int col_lo, int col_hi) {
                              "allocation failure 2 in matrix()");
 }
 float*** f3tensor(int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo, int dep_hi) {
-    return offsetTensor<float>(row_lo, row_hi, col_lo, col_hi, dep_lo, dep_hi,
-                               "allocation failure 1 in f3tensor()",
-                               "allocation failure 2 in f3tensor()",
-                               "allocation failure 3 in f3tensor()");
+    return offsetTensor<float>(
+        row_lo, row_hi, col_lo, col_hi, dep_lo, dep_hi, "allocation failure 1 in f3tensor()",
+        "allocation failure 2 in f3tensor()", "allocation failure 3 in f3tensor()");
 }
 unsigned char*** c3tensor(int row_lo, int row_hi, int col_lo, int col_hi, int dep_lo, int dep_hi) {
-    return offsetTensor<unsigned char>(row_lo, row_hi, col_lo, col_hi, dep_lo, dep_hi,
-                                       "allocation failure 1 in c3tensor()",
-                                       "allocation failure 2 in c3tensor()",
-                                       "allocation failure 3 in c3tensor()");
+    return offsetTensor<unsigned char>(
+        row_lo, row_hi, col_lo, col_hi, dep_lo, dep_hi, "allocation failure 1 in c3tensor()",
+        "allocation failure 2 in c3tensor()", "allocation failure 3 in c3tensor()");
 }
 
 float** submatrix(float** a, int old_row_lo, int old_row_hi, int old_col_lo, int /*old_col_hi*/,
@@ -122,19 +136,29 @@ float** submatrix(float** a, int old_row_lo, int old_row_hi, int old_col_lo, int
 float** convert_matrix(float* a, int row_lo, int row_hi, int col_lo, int col_hi) {
     const std::int64_t rows = countOf(row_lo, row_hi);
     const std::int64_t cols = countOf(col_lo, col_hi);
-    float** m = static_cast<float**>(obtainBlock(rows, sizeof(float*),
-                                                 "allocation failure in convert_matrix()")) -
+    float** m = static_cast<float**>(
+                    obtainBlock(rows, sizeof(float*), "allocation failure in convert_matrix()")) -
                 row_lo;
     if (rows > 0) m[row_lo] = a - col_lo;
     for (std::int64_t k = 1; k < rows; ++k) m[row_lo + k] = m[row_lo + k - 1] + cols;
     return m;
 }
 
-void release_vector(float* v, int lo, int) { std::free(v + lo); }
-void release_ivector(int* v, int lo, int) { std::free(v + lo); }
-void release_cvector(unsigned char* v, int lo, int) { std::free(v + lo); }
-void release_lvector(nr_long* v, int lo, int) { std::free(v + lo); }
-void release_dvector(double* v, int lo, int) { std::free(v + lo); }
+void release_vector(float* v, int lo, int) {
+    std::free(v + lo);
+}
+void release_ivector(int* v, int lo, int) {
+    std::free(v + lo);
+}
+void release_cvector(unsigned char* v, int lo, int) {
+    std::free(v + lo);
+}
+void release_lvector(nr_long* v, int lo, int) {
+    std::free(v + lo);
+}
+void release_dvector(double* v, int lo, int) {
+    std::free(v + lo);
+}
 
 void release_matrix(float** m, int row_lo, int, int col_lo, int) {
     std::free(m[row_lo] + col_lo);
@@ -148,8 +172,12 @@ void release_int_matrix(int** m, int row_lo, int, int col_lo, int) {
     std::free(m[row_lo] + col_lo);
     std::free(m + row_lo);
 }
-void release_submatrix(float** m, int row_lo, int, int, int) { std::free(m + row_lo); }
-void release_convert_matrix(float** m, int row_lo, int, int, int) { std::free(m + row_lo); }
+void release_submatrix(float** m, int row_lo, int, int, int) {
+    std::free(m + row_lo);
+}
+void release_convert_matrix(float** m, int row_lo, int, int, int) {
+    std::free(m + row_lo);
+}
 
 void release_f3tensor(float*** t, int row_lo, int, int col_lo, int, int dep_lo, int) {
     std::free(t[row_lo][col_lo] + dep_lo);

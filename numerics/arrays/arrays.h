@@ -7,8 +7,9 @@
 // Views (submatrix, convert_matrix) own only their row pointers.
 // Every array is released with the matching release_* routine and the same
 // lower bounds it was allocated with (upper bounds are accepted and ignored).
-// A refused allocation, or a negative element count, ends the process through
-// numeric_fatal_error; no allocator returns a null handle.
+// A refused allocation, a negative element count or a count product beyond 64
+// bits ends the process through numeric_fatal_error; no allocator returns a
+// null handle.
 #pragma once
 
 #include <cstdint>

@@ -180,7 +180,8 @@ int fakeApplyHRF(int index) {
 float* fakeGetPredictor(int index) {
     record("tvGetPredictor(" + std::to_string(index) + ")");
     FakeHost& h = H();
-    if (h.nullPredictors.count(index) || index < 0) return nullptr;
+    if (h.nullPredictors.count(index) || index < 0 || size_t(index) >= h.predictors.size())
+        return nullptr;
     if (size_t(index) >= h.predictorValues.size()) h.predictorValues.resize(size_t(index) + 1);
     std::vector<float>& values = h.predictorValues[size_t(index)];
     const size_t t = size_t(std::max(h.header.NrOfTimePoints, 0));

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/records.h"
@@ -17,6 +18,10 @@
 namespace simtrove::testing {
 
 struct FakeVoi {
+    FakeVoi(std::string voiName, std::vector<int> voxelCoordinates, bool nullOnSecondCall = false)
+        : name(std::move(voiName)),
+          coordinates(std::move(voxelCoordinates)),
+          nullVoxelsOnSecondCall(nullOnSecondCall) {}
     std::string name;
     std::vector<int> coordinates;  // three ints per voxel
     bool nullVoxelsOnSecondCall = false;
