@@ -1,19 +1,17 @@
 #include "standin/app.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 
 #include "host/records.h"
-#include "plugin/tavimo_plugin_interface.h"
 #include "standin/dialogs.h"
 #include "standin/host_exports.h"
 #include "standin/host_session.h"
 #include "standin/options.h"
+#include "standin/plugin_loader.h"
 #include "standin/protocol.h"
 #include "standin/text_input.h"
 #include "standin/voi_file.h"
@@ -87,28 +85,6 @@ std::string pluginFilePath(const std::string& given, const std::string& programP
     return given.find('/') == std::string::npos ? "./" + given : given;
 }
 
-// Loads the plug-in and runs it; nothing on success, else why it could not start.
-// The library stays loaded: the process ends soon after, and unloading it
-// first would only hide where its allocations came from.
-std::optional<std::string> runPlugin(const std::string& path, bool& initialised, bool& completed) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr) return "cannot load the plug-in: " + std::string(dlerror());
-    using Factory = TavimoPluginInterface* (*)();
-    auto createPlugin = reinterpret_cast<Factory>(dlsym(library, "createPlugin"));
-    if (createPlugin == nullptr) return path + ": not a plug-in (no createPlugin)";
-    TavimoPluginInterface* plugin = nullptr;
-    try {
-        plugin = createPlugin();
-    } catch (const std::exception& e) {
-        return std::string("createPlugin failed: ") + e.what();
-    }
-    if (plugin == nullptr) return "createPlugin returned no object";
-    initialised = plugin->initPlugin();
-    completed = initialised && plugin->execute();
-    delete plugin;
-    return std::nullopt;
-}
-
 int fail(std::ostream& err, const std::string& message) {
     err << "tavimo-standin: error: " << message << "\n";
     return kExitError;
@@ -162,19 +138,18 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
                         {env.out, env.err, env.errIsTerminal, &log});
     InstalledHostSession installed(session);
 
-    bool initialised = false, completed = false;
-    const std::string pluginPath = pluginFilePath(options.pluginPath, env.programPath);
-    if (std::optional<std::string> problem = runPlugin(pluginPath, initialised, completed))
-        return fail(env.err, *problem);
+    Result<PluginOutcome> outcome =
+        runPluginLibrary(pluginFilePath(options.pluginPath, env.programPath));
+    if (!outcome) return fail(env.err, outcome.error());
     dialogs.reportUnused();
     log.close();
     if (!log) return fail(env.err, logPath + ": cannot write the log");
     if (session.failed() || dialogs.failed()) return kExitError;
-    if (!initialised) {
+    if (!outcome.value().initialised) {
         env.err << "tavimo-standin: the plug-in refused to start (initPlugin returned false)\n";
         return kExitPluginFalse;
     }
-    return completed ? kExitCompleted : kExitPluginFalse;
+    return outcome.value().completed ? kExitCompleted : kExitPluginFalse;
 }
 
 int runStandinProgram(int argc, char** argv) {
