@@ -258,8 +258,13 @@ VtcGeometry HostSession::vtcGeometry() const {
             h.Resolution, h.NrOfTimePoints, getField<float>(h, kTrOffset)};
 }
 
+// The header holds the repetition time as a float; while it is the configured
+// one, the configured double is used, so that onsets such as 7.2 s at 0.72 s
+// fall on the volume boundary they name.
 double HostSession::repetitionTime() const {
-    return vtc_ ? double(getField<float>(vtc_->header, kTrOffset)) : config_.repetitionTime;
+    if (!vtc_) return config_.repetitionTime;
+    const float stored = getField<float>(vtc_->header, kTrOffset);
+    return stored == float(config_.repetitionTime) ? config_.repetitionTime : double(stored);
 }
 
 int HostSession::getVtcHeader(vtc_header* header) {

@@ -25,12 +25,12 @@ class HostSessionTest : public ::testing::Test {
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     // A session on a 256^3 VMR with a 4 x 3 x 2 VTC at resolution 2 and TR 1.5 s.
-    void start(VoiSet vois = {}, PromptAnswers answers = {}) {
+    void start(VoiSet vois = {}, PromptAnswers answers = {}, double repetitionTime = 1.5) {
         dialogs_ = std::make_unique<Dialogs>(std::move(answers), AnswerScript{}, Terminal{}, err_);
         HostConfig config;
         config.vtcBox = {100, 108, 50, 56, 10, 14};
         config.resolution = 2;
-        config.repetitionTime = 1.5;
+        config.repetitionTime = repetitionTime;
         config.outDir = dir_.string();
         session_ = std::make_unique<HostSession>(config, std::move(vois), *dialogs_,
                                                  HostConsole{out_, err_, false, &log_});
@@ -163,6 +163,19 @@ TEST_F(HostSessionTest, ALinkedProtocolBecomesTheCurrentProtocol) {
     std::getline(saved, first);
     EXPECT_EQ(first, "simtrove-design-matrix 1");
     EXPECT_EQ(err_.str(), "tavimo-standin: wrote " + (dir_ / "dm.rtc").string() + "\n");
+}
+
+TEST_F(HostSessionTest, EventsAreConvertedWithTheConfiguredRepetitionTimeNotItsFloat) {
+    start({}, {}, 0.72);
+    tvCreateVTCForCurrentVMR(20, 0);
+    vtc_header h;
+    tvGetHeaderOfVTCOfCurrentVMR(&h);
+    // float(0.72) is 0.72000003: 7.2 s would fall into volume 10 with it.
+    const std::string path = writeFile("e.tsv", "onset\tduration\ttrial_type\n7.2\t0\tA\n");
+    std::snprintf(h.LinkedProtocolFile, sizeof h.LinkedProtocolFile, "%s", path.c_str());
+    tvSetHeaderOfVTCOfCurrentVMR(&h);
+    ASSERT_EQ(session_->protocol().conditions.size(), 1u);
+    EXPECT_EQ(session_->protocol().conditions[0].intervals[0], (Interval{11, 11}));
 }
 
 TEST_F(HostSessionTest, AProtocolThatCannotBeLoadedLeavesNoConditions) {

@@ -106,6 +106,11 @@ TEST(EventsTsv, OnsetsOnVolumeBoundariesSurviveBinaryRounding) {
     Result<Protocol> p = parseEventsTsv("trial_type\tonset\tduration\nA\t0.3\t0.2\n", "e.tsv", 0.1);
     ASSERT_TRUE(p) << p.error();
     EXPECT_EQ(p.value().conditions[0].intervals[0], (Interval{4, 5}));
+    // 7.2 / 0.72 is 10.000000000000002: volume 11 still starts at 7.2 s.
+    Result<Protocol> q =
+        parseEventsTsv("onset\tduration\ttrial_type\n7.2\t0.72\tA\n", "e.tsv", 0.72);
+    ASSERT_TRUE(q) << q.error();
+    EXPECT_EQ(q.value().conditions[0].intervals[0], (Interval{11, 11}));
 }
 
 TEST(EventsTsv, EveryMalformedTableNamesFileLineAndProblem) {
