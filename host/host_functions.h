@@ -9,17 +9,12 @@
 // isVersionAtLeast(): signed lexicographic (major, minor, sub) >= required.
 #pragma once
 
+#include "host/calling_convention.h"
 #include "host/host_function_list.h"
 #include "host/host_lookup.h"
 #include "host/records.h"
 
 #include <cstddef>
-
-#if defined(_WIN32) && !defined(_WIN64)
-#define TV_CDECL __cdecl
-#else
-#define TV_CDECL
-#endif
 
 namespace simtrove::host {
 

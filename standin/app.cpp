@@ -1,7 +1,5 @@
 #include "standin/app.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,6 +9,7 @@
 #include "standin/host_exports.h"
 #include "standin/host_session.h"
 #include "standin/options.h"
+#include "standin/platform.h"
 #include "standin/plugin_loader.h"
 #include "standin/protocol.h"
 #include "standin/text_input.h"
@@ -81,7 +80,7 @@ Result<PromptAnswers> mainJobAnswers(const std::string& outDir) {
 
 std::string pluginFilePath(const std::string& given, const std::string& programPath) {
     if (given.empty()) return defaultPluginPath(programPath);
-    // dlopen searches the library path for a bare name; a given path is a file.
+    // The loader searches the library path for a bare name; a given path is a file.
     return given.find('/') == std::string::npos ? "./" + given : given;
 }
 
@@ -94,8 +93,8 @@ int fail(std::ostream& err, const std::string& message) {
 
 std::string defaultPluginPath(const std::string& programPath) {
     const fs::path folder = fs::path(programPath).parent_path();
-    const fs::path candidates[] = {folder / "libsimtrove.so",
-                                   folder / ".." / "plugin" / "libsimtrove.so"};
+    const fs::path candidates[] = {folder / kPluginFileName,
+                                   folder / ".." / "plugin" / kPluginFileName};
     for (const fs::path& candidate : candidates) {
         std::error_code error;
         if (fs::exists(candidate, error)) return candidate.lexically_normal().string();
@@ -124,7 +123,7 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
         answers = std::move(embedded).value();
     }
     const std::string logPath = (fs::path(options.outDir) / kLogFileName).string();
-    std::ofstream log(logPath, std::ios::trunc);
+    std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
     if (!log) return fail(env.err, logPath + ": cannot write the log");
 
     Terminal terminal;
@@ -154,15 +153,8 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
 
 int runStandinProgram(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    std::error_code error;
-    fs::path program = fs::read_symlink("/proc/self/exe", error);
-    if (error) program = argc > 0 ? fs::path(argv[0]) : fs::path();
-    ProgramEnvironment env{std::cin,
-                           std::cout,
-                           std::cerr,
-                           isatty(STDIN_FILENO) == 1,
-                           isatty(STDERR_FILENO) == 1,
-                           program.string()};
+    ProgramEnvironment env{std::cin,        std::cout,         std::cerr,
+                           stdinIsTerminal(), stderrIsTerminal(), programPath(argc > 0 ? argv[0] : nullptr)};
     return runStandin(args, env);
 }
 

@@ -47,7 +47,7 @@ using simtrove::standin::HostSession;
 using simtrove::standin::serve;
 
 #define SIMTROVE_DEFINE_OTHER_EXPORT(name)           \
-    std::intptr_t name() {                           \
+    std::intptr_t TV_CDECL name() {                  \
         return simtrove::standin::unprovided(#name); \
     }
 #define SIMTROVE_SKIP_CALLED(name, result, params)
@@ -57,101 +57,101 @@ SIMTROVE_HOST_FUNCTIONS(SIMTROVE_SKIP_CALLED, SIMTROVE_DEFINE_OTHER_EXPORT)
 
 // The 28 functions the plug-in calls; their signatures are fixed by the
 // declarations generated from the host function list.
-int tvGetVersionOfTavimo(int* major, int* minor, int* sub) {
+int TV_CDECL tvGetVersionOfTavimo(int* major, int* minor, int* sub) {
     return serve(__func__, 0, [&](HostSession& s) { return s.getVersion(major, minor, sub); });
 }
-int tvShowLogTab() {
+int TV_CDECL tvShowLogTab() {
     return serve(__func__, 0, [&](HostSession& s) { return s.showLogTab(); });
 }
-int tvLogText(const char* line) {
+int TV_CDECL tvLogText(const char* line) {
     return serve(__func__, 0, [&](HostSession& s) { return s.logText(line); });
 }
-int tvMessageBox(const char* text) {
+int TV_CDECL tvMessageBox(const char* text) {
     return serve(__func__, 0, [&](HostSession& s) { return s.messageBox(text); });
 }
-int tvYesNoMessageBox(const char* question) {
+int TV_CDECL tvYesNoMessageBox(const char* question) {
     return serve(__func__, 0, [&](HostSession& s) { return s.yesNoMessageBox(question); });
 }
-int tvGetIntegerInput(const char* prompt, int defaultValue, int minimum, int maximum) {
+int TV_CDECL tvGetIntegerInput(const char* prompt, int defaultValue, int minimum, int maximum) {
     return serve(__func__, 0, [&](HostSession& s) {
         return s.getIntegerInput(prompt, defaultValue, minimum, maximum);
     });
 }
-int tvGetOpenFileName(const char* title, const char* defaultName, const char* filter,
+int TV_CDECL tvGetOpenFileName(const char* title, const char* defaultName, const char* filter,
                       char* buffer) {
     return serve(__func__, 0, [&](HostSession& s) {
         return s.getOpenFileName(title, defaultName, filter, buffer);
     });
 }
-int tvGetSaveFileName(const char* title, const char* defaultName, const char* filter,
+int TV_CDECL tvGetSaveFileName(const char* title, const char* defaultName, const char* filter,
                       char* buffer) {
     return serve(__func__, 0, [&](HostSession& s) {
         return s.getSaveFileName(title, defaultName, filter, buffer);
     });
 }
-int tvUpdateActiveWindow() {
+int TV_CDECL tvUpdateActiveWindow() {
     return serve(__func__, 0, [&](HostSession& s) { return s.updateActiveWindow(); });
 }
-int tvShowBusyCursor() {
+int TV_CDECL tvShowBusyCursor() {
     return serve(__func__, 0, [&](HostSession& s) { return s.showBusyCursor(); });
 }
-int tvStopBusyCursor() {
+int TV_CDECL tvStopBusyCursor() {
     return serve(__func__, 0, [&](HostSession& s) { return s.stopBusyCursor(); });
 }
-int tvGetCurrentVMR(int* x, int* y, int* z) {
+int TV_CDECL tvGetCurrentVMR(int* x, int* y, int* z) {
     return serve(__func__, 0, [&](HostSession& s) { return s.getCurrentVmr(x, y, z); });
 }
-int tvGetCrossPositionOfCurrentVMR(int* x, int* y, int* z) {
+int TV_CDECL tvGetCrossPositionOfCurrentVMR(int* x, int* y, int* z) {
     return serve(__func__, 0, [&](HostSession& s) { return s.getCrossPosition(x, y, z); });
 }
-int tvCreateVTCForCurrentVMR(int timePoints, int second) {
+int TV_CDECL tvCreateVTCForCurrentVMR(int timePoints, int second) {
     return serve(__func__, 0, [&](HostSession& s) { return s.createVtc(timePoints, second); });
 }
-int tvGetHeaderOfVTCOfCurrentVMR(vtc_header* header) {
+int TV_CDECL tvGetHeaderOfVTCOfCurrentVMR(vtc_header* header) {
     return serve(__func__, 0, [&](HostSession& s) { return s.getVtcHeader(header); });
 }
-int tvSetHeaderOfVTCOfCurrentVMR(vtc_header* header) {
+int TV_CDECL tvSetHeaderOfVTCOfCurrentVMR(vtc_header* header) {
     return serve(__func__, 0, [&](HostSession& s) { return s.setVtcHeader(header); });
 }
-float* tvGetVTCFloatDataOfCurrentVMR() {
+float* TV_CDECL tvGetVTCFloatDataOfCurrentVMR() {
     return serve(__func__, static_cast<float*>(nullptr),
                  [&](HostSession& s) { return s.getVtcFloatData(); });
 }
-int tvSaveVTCOfCurrentVMR(const char* fileName) {
+int TV_CDECL tvSaveVTCOfCurrentVMR(const char* fileName) {
     return serve(__func__, 0, [&](HostSession& s) { return s.saveVtc(fileName); });
 }
-int tvGetProtocol(prt_header* header) {
+int TV_CDECL tvGetProtocol(prt_header* header) {
     return serve(__func__, 0, [&](HostSession& s) { return s.getProtocol(header); });
 }
-int tvGetProtocolCondition(int index, prtcond_header* condition) {
+int TV_CDECL tvGetProtocolCondition(int index, prtcond_header* condition) {
     return serve(__func__, 0,
                  [&](HostSession& s) { return s.getProtocolCondition(index, condition); });
 }
-int tvClearDesignMatrix() {
+int TV_CDECL tvClearDesignMatrix() {
     return serve(__func__, 0, [&](HostSession& s) { return s.clearDesignMatrix(); });
 }
-int tvAddPredictor(const char* name) {
+int TV_CDECL tvAddPredictor(const char* name) {
     return serve(__func__, 0, [&](HostSession& s) { return s.addPredictor(name); });
 }
-int tvSetPredictorValuesFromCondition(const char* name, int conditionIndex, float value) {
+int TV_CDECL tvSetPredictorValuesFromCondition(const char* name, int conditionIndex, float value) {
     return serve(__func__, 0, [&](HostSession& s) {
         return s.setPredictorValuesFromCondition(name, conditionIndex, value);
     });
 }
-int tvApplyTwoGammaHRFToPredictor(int predictorIndex) {
+int TV_CDECL tvApplyTwoGammaHRFToPredictor(int predictorIndex) {
     return serve(__func__, 0, [&](HostSession& s) { return s.applyTwoGammaHrf(predictorIndex); });
 }
-float* tvGetPredictor(int predictorIndex) {
+float* TV_CDECL tvGetPredictor(int predictorIndex) {
     return serve(__func__, static_cast<float*>(nullptr),
                  [&](HostSession& s) { return s.getPredictor(predictorIndex); });
 }
-int tvSaveSingleStudyGLMDesignMatrix(const char* fileName) {
+int TV_CDECL tvSaveSingleStudyGLMDesignMatrix(const char* fileName) {
     return serve(__func__, 0, [&](HostSession& s) { return s.saveDesignMatrix(fileName); });
 }
-int tvGetVOIs(vois_header* header) {
+int TV_CDECL tvGetVOIs(vois_header* header) {
     return serve(__func__, 0, [&](HostSession& s) { return s.getVois(header); });
 }
-int* tvGetVOI(int index, voi_header* header) {
+int* TV_CDECL tvGetVOI(int index, voi_header* header) {
     return serve(__func__, static_cast<int*>(nullptr),
                  [&](HostSession& s) { return s.getVoi(index, header); });
 }

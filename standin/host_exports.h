@@ -9,14 +9,20 @@
 
 #include <cstdint>
 
+#include "host/calling_convention.h"
 #include "host/host_function_list.h"
 #include "host/records.h"
 
+#if defined(_WIN32)
+#define SIMTROVE_HOST_EXPORT __declspec(dllexport)
+#else
 #define SIMTROVE_HOST_EXPORT __attribute__((visibility("default")))
+#endif
 
 #define SIMTROVE_DECLARE_CALLED_EXPORT(name, result, params) \
-    extern "C" SIMTROVE_HOST_EXPORT result name params;
-#define SIMTROVE_DECLARE_OTHER_EXPORT(name) extern "C" SIMTROVE_HOST_EXPORT std::intptr_t name();
+    extern "C" SIMTROVE_HOST_EXPORT result TV_CDECL name params;
+#define SIMTROVE_DECLARE_OTHER_EXPORT(name) \
+    extern "C" SIMTROVE_HOST_EXPORT std::intptr_t TV_CDECL name();
 SIMTROVE_HOST_FUNCTIONS(SIMTROVE_DECLARE_CALLED_EXPORT, SIMTROVE_DECLARE_OTHER_EXPORT)
 #undef SIMTROVE_DECLARE_CALLED_EXPORT
 #undef SIMTROVE_DECLARE_OTHER_EXPORT

@@ -1,6 +1,8 @@
 #include "standin/nifti_export.h"
 
+#if SIMTROVE_HAVE_NIFTI
 #include <nifti1_io.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@ bool endsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+#if SIMTROVE_HAVE_NIFTI
 struct ImageDeleter {
     void operator()(nifti_image* image) const {
         image->data = nullptr;  // never owned by the image
@@ -48,6 +51,7 @@ void describeGeometry(nifti_image& image, const VtcGeometry& g) {
     image.sto_xyz.m[3][3] = 1.0f;
     std::snprintf(image.descrip, sizeof image.descrip, "%s", "simulated VTC (tavimo-standin)");
 }
+#endif
 
 }  // namespace
 
@@ -57,6 +61,11 @@ bool hasNiftiExtension(const std::string& path) {
 
 std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
                            std::span<const float> samples) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)g;
+    (void)samples;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
     if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
@@ -88,6 +97,7 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
     }
     if (znzclose(file) != 0) ok = false;
     return ok ? std::string() : fail("write error");
+#endif
 }
 
 }  // namespace simtrove::standin

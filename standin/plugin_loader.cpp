@@ -1,21 +1,20 @@
 #include "standin/plugin_loader.h"
 
-#include <dlfcn.h>
-
 #include <exception>
 
 #include "plugin/tavimo_plugin_interface.h"
+#include "standin/platform.h"
 
 namespace simtrove::standin {
 
 // Unloading the library before the process ends would only hide where its
 // allocations came from, so it is never closed.
 Result<PluginOutcome> runPluginLibrary(const std::string& path) {
-    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (library == nullptr)
-        return Result<PluginOutcome>::failure("cannot load the plug-in: " + std::string(dlerror()));
-    using Factory = TavimoPluginInterface* (*)();
-    auto createPlugin = reinterpret_cast<Factory>(dlsym(library, "createPlugin"));
+    std::string error;
+    void* library = loadLibrary(path, error);
+    if (library == nullptr) return Result<PluginOutcome>::failure("cannot load the plug-in: " + error);
+    using Factory = TavimoPluginInterface* (SIMTROVE_CDECL*)();
+    auto createPlugin = reinterpret_cast<Factory>(findLibraryFunction(library, "createPlugin"));
     if (createPlugin == nullptr)
         return Result<PluginOutcome>::failure(path + ": not a plug-in (no createPlugin)");
     TavimoPluginInterface* plugin = nullptr;
