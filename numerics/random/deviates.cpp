@@ -6,21 +6,18 @@
 namespace simtrove::random {
 namespace {
 
-constexpr int kMultiplier = 16807;
-constexpr int kModulus = 2147483647;
-constexpr int kQuotient = 127773;   // kModulus / kMultiplier
-constexpr int kRemainder = 2836;    // kModulus % kMultiplier
-constexpr int kTableDivisor = 1 + (kModulus - 1) / kShuffleTableSize;
+constexpr int kQuotient = 127773;  // kModulus / kMultiplier
+constexpr int kRemainder = 2836;   // kModulus % kMultiplier
 constexpr int kWarmUpSteps = 8;
-constexpr double kScale = 4.656612875245797e-10;  // 1 / kModulus
-constexpr double kLargestResult = 0.99999988;
 
 DeviateState state{};
 
 // A seed that asks for initialisation becomes the generator's start state:
 // its negation when that is at least 1, otherwise 1 (0, positive seeds and
 // the most negative int, whose negation does not exist).
-int startStateOf(int seed) { return (seed < 0 && seed != INT_MIN) ? -seed : 1; }
+int startStateOf(int seed) {
+    return (seed < 0 && seed != INT_MIN) ? -seed : 1;
+}
 
 void fillShuffleTable(int* seed) {
     *seed = startStateOf(*seed);
@@ -33,7 +30,9 @@ void fillShuffleTable(int* seed) {
 
 }  // namespace
 
-DeviateState& deviateState() { return state; }
+DeviateState& deviateState() {
+    return state;
+}
 
 // Schrage's factorisation keeps 16807 * s below 2^31.
 int congruentialStep(int s) {
@@ -53,8 +52,7 @@ float uniform_deviate(int* seed) {
     const int j = s.outputWord / kTableDivisor;
     s.outputWord = s.shuffleTable[j];
     s.shuffleTable[j] = *seed;
-    const float value = float(kScale * double(s.outputWord));
-    return double(value) > kLargestResult ? float(kLargestResult) : value;
+    return uniformOfOutputWord(s.outputWord);
 }
 
 float normal_deviate(int* seed) {

@@ -1,0 +1,110 @@
+#include "simulation/fast_noise_pass.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "host/host_functions.h"
+
+namespace simtrove::simulation {
+
+namespace {
+
+void logProgress(std::int64_t done, std::int64_t total) {
+    char line[260];
+    std::snprintf(line, sizeof line, "// Plugin>    %i / %i ...", int(done), int(total));
+    simtrove::host::tvLogText(line);
+}
+
+void logBeforeVolume(std::int64_t t, std::int64_t total) {
+    if (t > 0 && t % 10 == 0) logProgress(t, total);
+}
+
+// Asks the memory system for the line at p ahead of a write.
+inline void prefetchForWrite(const float* p) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(p, 1);
+#else
+    (void)p;
+#endif
+}
+
+// Voxels ahead whose destination lines are prefetched while one is written.
+constexpr std::size_t kPrefetchDistance = 16;
+
+// The transposition: volume k of the group is row k of the scratch buffer;
+// voxel v receives its `volumes` samples as one contiguous run.
+void writeGroup(const float* scratch, std::size_t voxels, std::size_t volumes, float* firstSample,
+                std::size_t timePoints) {
+    for (std::size_t v = 0; v < voxels; ++v) {
+        if (v + kPrefetchDistance < voxels) {
+            const float* ahead = firstSample + (v + kPrefetchDistance) * timePoints;
+            prefetchForWrite(ahead);
+            prefetchForWrite(ahead + (volumes - 1));
+        }
+        float* course = firstSample + v * timePoints;
+        const float* column = scratch + v;
+        for (std::size_t k = 0; k < volumes; ++k) course[k] = column[k * voxels];
+    }
+}
+
+void runBuffered(float* samples, const VtcGrid& grid, int* seed, NoiseKernel kernel,
+                 std::size_t volumesInGroup, float* scratch) {
+    const std::size_t voxels = grid.voxelCount();
+    const std::size_t timePoints = std::size_t(grid.timePoints);
+    for (std::size_t t0 = 0; t0 < timePoints; t0 += volumesInGroup) {
+        const std::size_t volumes = std::min(volumesInGroup, timePoints - t0);
+        for (std::size_t k = 0; k < volumes; ++k) {
+            logBeforeVolume(std::int64_t(t0 + k), grid.timePoints);
+            drawNoiseSamples(scratch + k * voxels, voxels, seed, kernel);
+        }
+        writeGroup(scratch, voxels, volumes, samples + t0, timePoints);
+    }
+}
+
+void runInPlace(float* samples, const VtcGrid& grid, int* seed, NoiseKernel kernel) {
+    constexpr std::size_t kPiece = 1024;
+    float piece[kPiece];
+    const std::size_t voxels = grid.voxelCount();
+    const std::size_t timePoints = std::size_t(grid.timePoints);
+    for (std::size_t t = 0; t < timePoints; ++t) {
+        logBeforeVolume(std::int64_t(t), grid.timePoints);
+        for (std::size_t v0 = 0; v0 < voxels; v0 += kPiece) {
+            const std::size_t count = std::min(kPiece, voxels - v0);
+            drawNoiseSamples(piece, count, seed, kernel);
+            float* sample = samples + v0 * timePoints + t;
+            for (std::size_t i = 0; i < count; ++i, sample += timePoints) *sample = piece[i];
+        }
+    }
+}
+
+}  // namespace
+
+std::int64_t volumesPerGroup(const VtcGrid& grid) {
+    const std::uint64_t voxelBytes = std::uint64_t(grid.voxelCount()) * sizeof(float);
+    const std::uint64_t arrayBytes = voxelBytes * std::uint64_t(grid.timePoints);
+    const std::uint64_t limit = std::min(arrayBytes / 8, kMaxScratchBytes);
+    const std::uint64_t fitting = voxelBytes > 0 ? limit / voxelBytes : 0;
+    const std::int64_t volumes =
+        std::int64_t(std::min<std::uint64_t>(fitting, kMaxVolumesPerGroup));
+    return volumes >= 2 ? volumes : 0;
+}
+
+void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed) {
+    runFastNoisePass(samples, grid, seed, fastestNoiseKernel(), volumesPerGroup(grid));
+}
+
+void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed, NoiseKernel kernel,
+                      std::int64_t volumesInGroup) {
+    std::unique_ptr<float[]> scratch;
+    if (volumesInGroup > 0)
+        scratch.reset(new (std::nothrow) float[std::size_t(volumesInGroup) * grid.voxelCount()]);
+    if (scratch)
+        runBuffered(samples, grid, seed, kernel, std::size_t(volumesInGroup), scratch.get());
+    else
+        runInPlace(samples, grid, seed, kernel);
+    logProgress(grid.timePoints, grid.timePoints);
+}
+
+}  // namespace simtrove::simulation
