@@ -6,8 +6,8 @@
 namespace simtrove::random {
 namespace {
 
-constexpr int kQuotient = 127773;  // kModulus / kMultiplier
-constexpr int kRemainder = 2836;   // kModulus % kMultiplier
+constexpr int kQuotient = 127773;   // kModulus / kMultiplier
+constexpr int kRemainder = 2836;    // kModulus % kMultiplier
 constexpr int kWarmUpSteps = 8;
 
 DeviateState state{};
@@ -15,9 +15,7 @@ DeviateState state{};
 // A seed that asks for initialisation becomes the generator's start state:
 // its negation when that is at least 1, otherwise 1 (0, positive seeds and
 // the most negative int, whose negation does not exist).
-int startStateOf(int seed) {
-    return (seed < 0 && seed != INT_MIN) ? -seed : 1;
-}
+int startStateOf(int seed) { return (seed < 0 && seed != INT_MIN) ? -seed : 1; }
 
 void fillShuffleTable(int* seed) {
     *seed = startStateOf(*seed);
@@ -30,9 +28,7 @@ void fillShuffleTable(int* seed) {
 
 }  // namespace
 
-DeviateState& deviateState() {
-    return state;
-}
+DeviateState& deviateState() { return state; }
 
 // Schrage's factorisation keeps 16807 * s below 2^31.
 int congruentialStep(int s) {

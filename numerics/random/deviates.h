@@ -33,7 +33,7 @@ inline float uniformOfOutputWord(int word) {
 // The generators' module-wide state, zero at load.
 struct DeviateState {
     int shuffleTable[kShuffleTableSize];
-    int outputWord;       // 0: the uniform generator is not initialised
+    int outputWord;      // 0: the uniform generator is not initialised
     int hasCachedNormal;  // non-zero: cachedNormal is the next normal deviate
     float cachedNormal;
 };
