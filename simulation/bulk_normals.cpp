@@ -15,11 +15,10 @@ using namespace simtrove::random;
 
 namespace {
 
-// Candidate pairs per chunk: the chunk's buffers (about 14 KB) stay in L1.
-constexpr std::size_t kChunkPairs = 512;
-constexpr std::size_t kPad = 8;  // formPairs may store up to 8 floats past its count
-
+using stages::ChunkBuffers;
+using stages::kChunkPairs;
 using stages::mulMod;
+using stages::ShuffleWalk;
 
 constexpr int kLanes = 8;
 
@@ -46,43 +45,8 @@ void fillStatesPortable(int seed, int* states, std::size_t count) {
     for (int k = 0; i + std::size_t(k) < count; ++k) states[i + std::size_t(k)] = int(lane[k]);
 }
 
-// The one serial step: the shuffle table turns the states into output words,
-// in place. The table and output word are carried in and out.
-void shuffleIntoWords(int* words, std::size_t count, DeviateState& state) {
-    int table[kShuffleTableSize];
-    std::copy(state.shuffleTable, state.shuffleTable + kShuffleTableSize, table);
-    unsigned word = unsigned(state.outputWord);
-    for (std::size_t i = 0; i < count; ++i) {
-        const unsigned j = word / unsigned(kTableDivisor);
-        word = unsigned(table[j]);
-        table[j] = words[i];
-        words[i] = int(word);
-    }
-    std::copy(table, table + kShuffleTableSize, state.shuffleTable);
-    state.outputWord = int(word);
-}
-
 float polarComponent(int word) {
     return float(2.0 * double(uniformOfOutputWord(word)) - 1.0);
-}
-
-// Every pair is stored; only an accepted one advances the count.
-std::size_t formPairsPortable(const int* words, std::size_t pairs, float* a, float* b, float* r) {
-    std::size_t kept = 0;
-    for (std::size_t p = 0; p < pairs; ++p) {
-        const float first = polarComponent(words[2 * p]);
-        const float second = polarComponent(words[2 * p + 1]);
-        const float squared = float(double(first) * first + double(second) * second);
-        a[kept] = first;
-        b[kept] = second;
-        r[kept] = squared;
-        kept += std::size_t((squared < 1.0f) & (squared != 0.0f));
-    }
-    return kept;
-}
-
-void floatLogsPortable(const float* r, float* logs, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) logs[i] = float(std::log(double(r[i])));
 }
 
 float polarFactor(float r, float logR) {
@@ -98,36 +62,60 @@ float noiseSampleOf(float normal) {
     return float(double(kBaseline) + double(noise));
 }
 
-void finishPairsPortable(const float* a, const float* b, const float* r, const float* logR,
-                         std::size_t count, float* out, bool asNoiseSamples) {
-    for (std::size_t i = 0; i < count; ++i) {
-        const float f = polarFactor(r[i], logR[i]);
-        const float second = scaled(b[i], f), first = scaled(a[i], f);
-        out[2 * i] = asNoiseSamples ? noiseSampleOf(second) : second;
-        out[2 * i + 1] = asNoiseSamples ? noiseSampleOf(first) : first;
+constexpr std::size_t kBlockPairs = 8;
+
+// Per block of 8 pairs: the table walk, then the pairs (each one stored, only
+// an accepted one advancing the count), then the deviates of the kept pairs, so
+// that the arithmetic of one block can overlap the walk of the next.
+std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWalk& walk,
+                              float* out, std::size_t capacity, bool asNoiseSamples) {
+    std::size_t kept = 0, finished = 0;
+    for (std::size_t p0 = 0; p0 < pairs; p0 += kBlockPairs) {
+        const std::size_t end = std::min(pairs, p0 + kBlockPairs);
+        walk.draw(chunk.words + 2 * p0, 2 * (end - p0));
+        for (std::size_t p = p0; p < end; ++p) {
+            const float first = polarComponent(chunk.words[2 * p]);
+            const float second = polarComponent(chunk.words[2 * p + 1]);
+            const float squared = float(double(first) * first + double(second) * second);
+            chunk.a[kept] = first;
+            chunk.b[kept] = second;
+            chunk.r[kept] = squared;
+            kept += std::size_t((squared < 1.0f) & (squared != 0.0f));
+        }
+        for (; finished < kept; ++finished) {
+            const float logR = float(std::log(double(chunk.r[finished])));
+            chunk.logR[finished] = logR;
+            const float f = polarFactor(chunk.r[finished], logR);
+            const float second = scaled(chunk.b[finished], f), first = scaled(chunk.a[finished], f);
+            const std::size_t at = 2 * finished;
+            if (at < capacity) out[at] = asNoiseSamples ? noiseSampleOf(second) : second;
+            if (at + 1 < capacity) out[at + 1] = asNoiseSamples ? noiseSampleOf(first) : first;
+        }
     }
+    return kept;
+}
+
+void floatLogsPortable(const float* r, float* logs, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) logs[i] = float(std::log(double(r[i])));
 }
 
 bool useAvx512(NoiseKernel kernel) {
     return kernel == NoiseKernel::Avx512 && avx512KernelAvailable();
 }
 
-struct StageSet {
+struct Kernel {
     void (*fillStates)(int, int*, std::size_t);
-    std::size_t (*formPairs)(const int*, std::size_t, float*, float*, float*);
+    std::size_t (*drawChunk)(ChunkBuffers&, std::size_t, ShuffleWalk&, float*, std::size_t, bool);
     void (*floatLogs)(const float*, float*, std::size_t);
-    void (*finishPairs)(const float*, const float*, const float*, const float*, std::size_t, float*,
-                        bool);
 };
 
-StageSet stagesFor(NoiseKernel kernel) {
+Kernel kernelFor(NoiseKernel kernel) {
 #ifdef SIMTROVE_AVX512_KERNEL
-    if (useAvx512(kernel))
-        return {avx512::fillStates, avx512::formPairs, avx512::floatLogs, avx512::finishPairs};
+    if (useAvx512(kernel)) return {avx512::fillStates, avx512::drawChunk, avx512::floatLogs};
 #else
     (void)kernel;
 #endif
-    return {fillStatesPortable, formPairsPortable, floatLogsPortable, finishPairsPortable};
+    return {fillStatesPortable, drawChunkPortable, floatLogsPortable};
 }
 
 // The bulk steps assume an initialised generator, a seed that is one of its
@@ -139,12 +127,6 @@ bool bulkCanContinue(const DeviateState& state, int seed) {
                         [](int entry) { return entry <= 0 || entry >= kModulus; });
 }
 
-struct Chunk {
-    int words[2 * kChunkPairs];
-    float a[kChunkPairs + kPad], b[kChunkPairs + kPad], r[kChunkPairs + kPad];
-    float logR[kChunkPairs + kPad];
-};
-
 void draw(float* out, std::size_t n, int* seed, NoiseKernel kernel, bool asNoiseSamples) {
     DeviateState& state = deviateState();
     while (n > 0 && !bulkCanContinue(state, *seed)) {
@@ -152,38 +134,31 @@ void draw(float* out, std::size_t n, int* seed, NoiseKernel kernel, bool asNoise
         *out++ = asNoiseSamples ? noiseSampleOf(normal) : normal;
         --n;
     }
-    const StageSet run = stagesFor(kernel);
+    if (n == 0) return;
+    const Kernel run = kernelFor(kernel);
+    ShuffleWalk walk(state);
+    ChunkBuffers chunk;
     // Never more candidates than pairs still needed: no uniform is drawn that
     // the same number of normal_deviate calls would not draw.
     std::size_t pairsLeft = (n + 1) / 2;
     const bool oddCount = n % 2 != 0;
-    Chunk chunk;
+    std::size_t kept = 0;
     while (pairsLeft > 0) {
         const std::size_t candidates = std::min(kChunkPairs, pairsLeft);
-        const std::size_t uniforms = 2 * candidates;
-        run.fillStates(*seed, chunk.words, uniforms);
-        *seed = chunk.words[uniforms - 1];
-        shuffleIntoWords(chunk.words, uniforms, state);
-        const std::size_t kept = run.formPairs(chunk.words, candidates, chunk.a, chunk.b, chunk.r);
-        run.floatLogs(chunk.r, chunk.logR, kept);
+        run.fillStates(*seed, chunk.words, 2 * candidates);
+        *seed = chunk.words[2 * candidates - 1];
+        kept = run.drawChunk(chunk, candidates, walk, out, n, asNoiseSamples);
         pairsLeft -= kept;
-        // An odd count ends in a half pair: its second value is drawn, its first cached.
-        const std::size_t whole = (pairsLeft == 0 && oddCount) ? kept - 1 : kept;
-        run.finishPairs(chunk.a, chunk.b, chunk.r, chunk.logR, whole, out, asNoiseSamples);
-        out += 2 * whole;
-        if (pairsLeft == 0) {
-            // normal_deviate leaves the first value of its last pair in the cache
-            // slot, flagged only when it is still to be returned.
-            const std::size_t last = kept - 1;
-            const float f = polarFactor(chunk.r[last], chunk.logR[last]);
-            state.cachedNormal = scaled(chunk.a[last], f);
-            if (oddCount) {
-                const float second = scaled(chunk.b[last], f);
-                *out++ = asNoiseSamples ? noiseSampleOf(second) : second;
-                state.hasCachedNormal = 1;
-            }
-        }
+        const std::size_t written = std::min(n, 2 * kept);
+        out += written;
+        n -= written;
     }
+    walk.storeInto(state);
+    // normal_deviate leaves the first value of its last pair in the cache slot,
+    // flagged when an odd count left it undrawn.
+    const std::size_t last = kept - 1;
+    state.cachedNormal = scaled(chunk.a[last], polarFactor(chunk.r[last], chunk.logR[last]));
+    state.hasCachedNormal = oddCount ? 1 : 0;
 }
 
 }  // namespace
@@ -209,7 +184,7 @@ void drawNoiseSamples(float* out, std::size_t n, int* seed, NoiseKernel kernel) 
 }
 
 void floatLogs(const float* r, float* logs, std::size_t n, NoiseKernel kernel) {
-    stagesFor(kernel).floatLogs(r, logs, n);
+    kernelFor(kernel).floatLogs(r, logs, n);
 }
 
 }  // namespace simtrove::simulation

@@ -1,9 +1,16 @@
 // Internals of the bulk normal generator shared by its two sources:
-// bulk_normals.cpp (driver and portable stages) and bulk_normals_avx512.cpp.
+// bulk_normals.cpp (driver and portable kernel) and bulk_normals_avx512.cpp.
 //
-// The AVX-512 stages are compiled only for x86-64 with GCC or Clang
-// (SIMTROVE_AVX512_KERNEL); every one of them but cpuSupported() may be called
-// only when cpuSupported() is true. Each gives the same bits as its portable twin.
+// A chunk is made in two steps. fillStates: the congruential states, which do
+// not depend on the shuffle table, by jump-ahead multipliers. drawChunk: the
+// shuffle table turns them into output words (the one serial step), the polar
+// method forms the pairs without branches and keeps the accepted ones in order,
+// and each kept pair gives its two deviates. drawChunk interleaves these per
+// block of 8 pairs, so that the vector work overlaps the serial table walk.
+//
+// The AVX-512 kernel is compiled only for x86-64 with GCC or Clang
+// (SIMTROVE_AVX512_KERNEL); its functions but cpuSupported() may be called only
+// when cpuSupported() is true. Both kernels give the same bits.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +19,70 @@
 #include "numerics/random/deviates.h"
 
 namespace simtrove::simulation::stages {
+
+inline constexpr std::size_t kChunkPairs = 512;
+inline constexpr std::size_t kPad = 16;  // room for whole-vector stores past the count
+
+// The kernels may compute on entries past the kept pairs (and discard the
+// results), so every entry starts out as a harmless value.
+struct ChunkBuffers {
+    int words[2 * kChunkPairs];  // states in, output words out
+    float a[kChunkPairs + kPad] = {}, b[kChunkPairs + kPad] = {};
+    float r[kChunkPairs + kPad];
+    float logR[kChunkPairs + kPad] = {};  // float(log(double(r)))
+
+    ChunkBuffers() {
+        for (float& entry : r) entry = 0.5f;  // a logarithm the vector kernel settles
+    }
+};
+
+// The shuffle table of uniform_deviate as linked slots: each slot holds its
+// entry and a pointer to the slot that entry selects (entry / 2^26), so that
+// the serial chain from one draw to the next is a single pointer load.
+// Copying a walk is not allowed (its pointers point into itself).
+struct ShuffleWalk {
+    struct Slot {
+        Slot* selected;  // the slot of the output word after this entry
+        int entry;
+    };
+    Slot slots[simtrove::random::kShuffleTableSize];
+    Slot* next;  // slot of the next output word
+    int word;    // the last output word
+
+    // Requires entries in 1 .. 2^31 - 2 and an initialised generator.
+    explicit ShuffleWalk(const simtrove::random::DeviateState& state) : word(state.outputWord) {
+        for (int j = 0; j < simtrove::random::kShuffleTableSize; ++j)
+            slots[j] = {slotOf(state.shuffleTable[j]), state.shuffleTable[j]};
+        next = slotOf(word);
+    }
+    ShuffleWalk(const ShuffleWalk&) = delete;
+    ShuffleWalk& operator=(const ShuffleWalk&) = delete;
+
+    void storeInto(simtrove::random::DeviateState& state) const {
+        for (int j = 0; j < simtrove::random::kShuffleTableSize; ++j)
+            state.shuffleTable[j] = slots[j].entry;
+        state.outputWord = word;
+    }
+
+    Slot* slotOf(int entry) { return slots + (unsigned(entry) >> 26); }
+
+    // Draws words[0 .. count): each state in turn becomes the output word it
+    // draws, and takes that word's place in the table.
+    void draw(int* words, std::size_t count) {
+        Slot* cursor = next;  // in a register: no store below can change it
+        int output = word;
+        for (std::size_t i = 0; i < count; ++i) {
+            Slot* const slot = cursor;
+            output = slot->entry;
+            cursor = slot->selected;
+            const int state = words[i];
+            *slot = {slotOf(state), state};
+            words[i] = output;
+        }
+        next = cursor;
+        word = output;
+    }
+};
 
 constexpr std::uint64_t kM = std::uint64_t(simtrove::random::kModulus);
 
@@ -45,17 +116,14 @@ bool cpuSupported();
 // states[i] = seed * 16807^(i + 1) mod (2^31 - 1); seed in 1 .. 2^31 - 2.
 void fillStates(int seed, int* states, std::size_t count);
 
-// Polar-method pairs from 2 * pairs output words (first, second, first, ...):
-// the accepted (a, b, r) in order; returns their number. Each output array
-// needs room for pairs + 8 floats.
-std::size_t formPairs(const int* words, std::size_t pairs, float* a, float* b, float* r);
+// From the 2 * pairs states in chunk.words: the kept pairs (a, b, r, logR) in
+// order, their number returned, and out[0 .. min(2 kept, capacity)) = b0 f0,
+// a0 f0, b1 f1, ... (as noise samples if asked).
+std::size_t drawChunk(stages::ChunkBuffers& chunk, std::size_t pairs, stages::ShuffleWalk& walk,
+                      float* out, std::size_t capacity, bool asNoiseSamples);
 
 // logs[i] = float(log(double(r[i]))) for any float r[i].
 void floatLogs(const float* r, float* logs, std::size_t n);
-
-// For each accepted pair: out[2i] = b*f, out[2i+1] = a*f (or their noise samples).
-void finishPairs(const float* a, const float* b, const float* r, const float* logR,
-                 std::size_t count, float* out, bool asNoiseSamples);
 
 }  // namespace simtrove::simulation::avx512
 #endif

@@ -64,7 +64,7 @@ void runBuffered(float* samples, const VtcGrid& grid, int* seed, NoiseKernel ker
 }
 
 void runInPlace(float* samples, const VtcGrid& grid, int* seed, NoiseKernel kernel) {
-    constexpr std::size_t kPiece = 1024;
+    constexpr std::size_t kPiece = 2048;
     float piece[kPiece];
     const std::size_t voxels = grid.voxelCount();
     const std::size_t timePoints = std::size_t(grid.timePoints);
