@@ -67,8 +67,8 @@ constexpr std::size_t kBlockPairs = 8;
 // Per block of 8 pairs: the table walk, then the pairs (each one stored, only
 // an accepted one advancing the count), then the deviates of the kept pairs, so
 // that the arithmetic of one block can overlap the walk of the next.
-std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWalk& walk,
-                              float* out, std::size_t capacity, bool asNoiseSamples) {
+std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWalk& walk, float* out,
+                              std::size_t capacity, bool asNoiseSamples) {
     std::size_t kept = 0, finished = 0;
     for (std::size_t p0 = 0; p0 < pairs; p0 += kBlockPairs) {
         const std::size_t end = std::min(pairs, p0 + kBlockPairs);

@@ -60,12 +60,12 @@ SIMTROVE_INLINE_AVX512 __mmask16 firstLanes16(std::size_t n) {
 }
 
 // One polar component per lane: float(2 u - 1) of the uniform u of each word.
-// Only the first step needs double; the others are exact in float, so float
-// arithmetic rounds them as the double expressions do: u > 0.99999988 holds
-// exactly for the floats from 1 - 2^-23 up, and 1 - 2^-23 replaces them, which
-// is a minimum; 2u is exact; and 2u - 1, exact in double (u >= 2^-31 has its
-// last bit at or above 2^-54), is rounded once either way.
-SIMTROVE_INLINE_AVX512 __m256 polarComponents(__m256i words) {
+// Only the first step needs double; float arithmetic rounds the others as the
+// double expressions do: u > 0.99999988 holds exactly for the floats from
+// 1 - 2^-23 up, and 1 - 2^-23 replaces them, which is a minimum; 2u is exact;
+// and 2u - 1, exact in double (u >= 2^-31 has its last bit at or above 2^-54),
+// is rounded once either way. A slow test checks every word.
+SIMTROVE_INLINE_AVX512 __m256 polarComponentsOf(__m256i words) {
     const __m512d scaledWords =
         _mm512_mul_pd(_mm512_cvtepi32_pd(words), _mm512_set1_pd(kUniformScale));
     const __m256 u =
@@ -74,10 +74,11 @@ SIMTROVE_INLINE_AVX512 __m256 polarComponents(__m256i words) {
 }
 
 // kBaseline + float(kNoiseScale * normal). The product of two floats is exact
-// in double, so a float multiply rounds it alike. So is the sum when |noise| is
-// at least 2^-23 (both terms are then multiples of 2^-46 below 2^7); a smaller
-// noise leaves 100 either way (the float neighbours of 100 are 2^-17 apart).
-SIMTROVE_INLINE_AVX512 __m256 noiseSamples(__m256 normal) {
+// in double, so a float multiply rounds it alike. The sum is exact in double
+// unless the noise is either below 2^-23 in magnitude, when 100 results either
+// way, or so large that 100 is far from deciding its rounding. A slow test
+// checks every float.
+SIMTROVE_INLINE_AVX512 __m256 noiseSamplesOf(__m256 normal) {
     const __m256 noise = _mm256_mul_ps(normal, _mm256_set1_ps(kNoiseScale));
     return _mm256_add_ps(_mm256_set1_ps(kBaseline), noise);
 }
@@ -153,8 +154,8 @@ SIMTROVE_INLINE_AVX512 void finishPairs(stages::ChunkBuffers& chunk, std::size_t
     __m256 second = _mm256_mul_ps(_mm256_maskz_loadu_ps(lanes, chunk.b + first), f);
     __m256 firstValue = _mm256_mul_ps(_mm256_maskz_loadu_ps(lanes, chunk.a + first), f);
     if (asNoiseSamples) {
-        second = noiseSamples(second);
-        firstValue = noiseSamples(firstValue);
+        second = noiseSamplesOf(second);
+        firstValue = noiseSamplesOf(firstValue);
     }
     const __m512 both = _mm512_permutex2var_ps(_mm512_zextps256_ps512(second), interleave,
                                                _mm512_zextps256_ps512(firstValue));
@@ -199,8 +200,8 @@ SIMTROVE_INLINE_AVX512 std::size_t formPairs(stages::ChunkBuffers& chunk, std::s
     const __m512i split = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
     const __m512i w = _mm512_permutexvar_epi32(
         split, _mm512_maskz_loadu_epi32(firstLanes16(2 * lanes), chunk.words + 2 * p));
-    const __m256 first = polarComponents(_mm512_castsi512_si256(w));
-    const __m256 second = polarComponents(_mm512_extracti64x4_epi64(w, 1));
+    const __m256 first = polarComponentsOf(_mm512_castsi512_si256(w));
+    const __m256 second = polarComponentsOf(_mm512_extracti64x4_epi64(w, 1));
     const __m512d df = _mm512_cvtps_pd(first), ds = _mm512_cvtps_pd(second);
     const __m256 squared =
         _mm512_cvtpd_ps(_mm512_add_pd(_mm512_mul_pd(df, df), _mm512_mul_pd(ds, ds)));
@@ -242,6 +243,22 @@ SIMTROVE_TARGET_AVX512 void floatLogs(const float* r, float* logs, std::size_t n
         const __mmask8 lanes = firstLanes8(n - i);
         floatLogs8(_mm256_mask_loadu_ps(_mm256_set1_ps(1.0f), lanes, r + i), lanes, r + i,
                    logs + i);
+    }
+}
+
+SIMTROVE_TARGET_AVX512 void polarComponents(const int* words, float* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; i += 8) {
+        const __mmask8 lanes = firstLanes8(n - i);
+        const __m256i w = _mm256_mask_loadu_epi32(_mm256_set1_epi32(1), lanes, words + i);
+        _mm256_mask_storeu_ps(out + i, lanes, polarComponentsOf(w));
+    }
+}
+
+SIMTROVE_TARGET_AVX512 void noiseSamples(const float* normals, float* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; i += 8) {
+        const __mmask8 lanes = firstLanes8(n - i);
+        _mm256_mask_storeu_ps(out + i, lanes,
+                              noiseSamplesOf(_mm256_maskz_loadu_ps(lanes, normals + i)));
     }
 }
 

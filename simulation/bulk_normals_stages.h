@@ -125,5 +125,11 @@ std::size_t drawChunk(stages::ChunkBuffers& chunk, std::size_t pairs, stages::Sh
 // logs[i] = float(log(double(r[i]))) for any float r[i].
 void floatLogs(const float* r, float* logs, std::size_t n);
 
+// The kernel's other float steps on their own, for the exhaustive checks:
+// out[i] = float(2.0 * double(uniformOfOutputWord(words[i])) - 1.0) and
+// out[i] = float(kBaseline + double(float(double(normals[i]) * kNoiseScale))).
+void polarComponents(const int* words, float* out, std::size_t n);
+void noiseSamples(const float* normals, float* out, std::size_t n);
+
 }  // namespace simtrove::simulation::avx512
 #endif
