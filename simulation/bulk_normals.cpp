@@ -99,10 +99,6 @@ void floatLogsPortable(const float* r, float* logs, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) logs[i] = float(std::log(double(r[i])));
 }
 
-bool useAvx512(NoiseKernel kernel) {
-    return kernel == NoiseKernel::Avx512 && avx512KernelAvailable();
-}
-
 struct Kernel {
     void (*fillStates)(int, int*, std::size_t);
     std::size_t (*drawChunk)(ChunkBuffers&, std::size_t, ShuffleWalk&, float*, std::size_t, bool);
@@ -111,7 +107,8 @@ struct Kernel {
 
 Kernel kernelFor(NoiseKernel kernel) {
 #ifdef SIMTROVE_AVX512_KERNEL
-    if (useAvx512(kernel)) return {avx512::fillStates, avx512::drawChunk, avx512::floatLogs};
+    if (kernel == NoiseKernel::Avx512 && avx512KernelAvailable())
+        return {avx512::fillStates, avx512::drawChunk, avx512::floatLogs};
 #else
     (void)kernel;
 #endif

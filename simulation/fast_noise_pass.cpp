@@ -154,8 +154,13 @@ void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed) {
 
 void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed, NoiseKernel kernel,
                       std::int64_t volumesInGroup) {
-    const ScratchBuffer scratch(volumesInGroup > 0 ? std::size_t(volumesInGroup) * grid.voxelCount()
-                                                   : 0);
+    // A size that does not fit size_t asks for nothing (and so runs in place).
+    const std::uint64_t floats =
+        volumesInGroup > 0 && grid.voxelCount() > 0 &&
+                std::uint64_t(volumesInGroup) <= SIZE_MAX / grid.voxelCount()
+            ? std::uint64_t(volumesInGroup) * grid.voxelCount()
+            : 0;
+    const ScratchBuffer scratch{std::size_t(floats)};
     if (scratch.data() != nullptr)
         runBuffered(samples, grid, seed, kernel, std::size_t(volumesInGroup), scratch.data());
     else

@@ -8,7 +8,7 @@
 // 64 MB; it is taken once before the pass and released after it. B is the
 // largest count up to 32 within that bound. When not even 2 volumes fit, or the
 // memory cannot be had, the volumes are drawn and written one at a time in
-// place, in the order of the reference loops (a few KB of stack, no heap).
+// place, in the order of the reference loops (about 24 KB of stack, no heap).
 // The host's array is written in place, never copied.
 #pragma once
 
