@@ -9,6 +9,7 @@
 
 #include "host/host_functions.h"
 #include "host/records.h"
+#include "simulation/fast_noise_pass.h"
 #include "simulation/synthesis.h"
 
 namespace simtrove::plugin {
@@ -228,7 +229,7 @@ bool simulateAndSave(float* samples, const VtcGrid& grid, const vtc_header& head
     int idm = -1;
     tvLogText("// Plugin>  Creating noise data...");
     tvShowBusyCursor();
-    runNoisePass(samples, grid, &idm);
+    runFastNoisePass(samples, grid, &idm);
 
     tvLogText("// Plugin>  Creating signal + noise data...");
     const SignalPassResult result =

@@ -6,14 +6,9 @@
 namespace simtrove::random {
 namespace {
 
-constexpr int kMultiplier = 16807;
-constexpr int kModulus = 2147483647;
 constexpr int kQuotient = 127773;   // kModulus / kMultiplier
 constexpr int kRemainder = 2836;    // kModulus % kMultiplier
-constexpr int kTableDivisor = 1 + (kModulus - 1) / kShuffleTableSize;
 constexpr int kWarmUpSteps = 8;
-constexpr double kScale = 4.656612875245797e-10;  // 1 / kModulus
-constexpr double kLargestResult = 0.99999988;
 
 DeviateState state{};
 
@@ -53,8 +48,7 @@ float uniform_deviate(int* seed) {
     const int j = s.outputWord / kTableDivisor;
     s.outputWord = s.shuffleTable[j];
     s.shuffleTable[j] = *seed;
-    const float value = float(kScale * double(s.outputWord));
-    return double(value) > kLargestResult ? float(kLargestResult) : value;
+    return uniformOfOutputWord(s.outputWord);
 }
 
 float normal_deviate(int* seed) {

@@ -17,6 +17,18 @@ float normal_deviate(int* seed);
 namespace simtrove::random {
 
 inline constexpr int kShuffleTableSize = 32;
+inline constexpr int kMultiplier = 16807;
+inline constexpr int kModulus = 2147483647;                                   // 2^31 - 1
+inline constexpr int kTableDivisor = 1 + (kModulus - 1) / kShuffleTableSize;  // 2^26
+inline constexpr double kUniformScale = 4.656612875245797e-10;                // 1 / kModulus
+inline constexpr double kLargestUniform = 0.99999988;
+
+// The uniform deviate that an output word stands for: word / modulus rounded to
+// float, results above kLargestUniform replaced by it.
+inline float uniformOfOutputWord(int word) {
+    const float value = float(kUniformScale * double(word));
+    return double(value) > kLargestUniform ? float(kLargestUniform) : value;
+}
 
 // The generators' module-wide state, zero at load.
 struct DeviateState {
