@@ -1,0 +1,18 @@
+// report.html: one self-contained page (inline style, no scripts, no external
+// resources) with the pictures of the report and a table of figures per
+// predictor. Every text from the inputs is escaped for HTML.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "standin/report/report_page.h"
+#include "standin/report/summary.h"
+
+namespace simtrove::report {
+
+std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summary);
+
+std::string htmlEscape(std::string_view text);
+
+}  // namespace simtrove::report
