@@ -122,6 +122,15 @@ std::span<const double> GlmModel::estimator(int j) const {
         .subspan(std::size_t(j) * volumes_, std::size_t(volumes_));
 }
 
+double GlmModel::varianceInflation(int j) const {
+    double mean = 0.0;
+    for (int t = 0; t < volumes_; ++t) mean += design(j, t);
+    mean /= volumes_;
+    double squares = 0.0;
+    for (int t = 0; t < volumes_; ++t) squares += (design(j, t) - mean) * (design(j, t) - mean);
+    return squares > 0.0 ? covarianceDiagonal(j) * squares : 0.0;
+}
+
 std::span<const float> GlmMaps::tMap(int j) const {
     return std::span<const float>(t).subspan(std::size_t(j) * voxels, voxels);
 }

@@ -47,6 +47,12 @@ class GlmModel {
     std::span<const double> estimator(int j) const;
     // C_jj of the unscaled coefficient covariance.
     double covarianceDiagonal(int j) const { return covariance_[std::size_t(j)]; }
+    // How much the other columns inflate the variance of predictor j's
+    // coefficient: C_jj times the predictor's sum of squared deviations from
+    // its mean (1: independent of the others; large: nearly a combination of
+    // them and the constant, as when conditions together fill the whole run).
+    // 0 for a predictor that never varies.
+    double varianceInflation(int j) const;
 
   private:
     GlmModel() = default;

@@ -12,7 +12,11 @@ constexpr const char* kStyle =
     "th,td{border:1px solid #bbb;padding:.25em .7em;text-align:left}"
     "th{background:#f2f2f2;font-weight:normal}td.n{text-align:right;font-variant-numeric:"
     "tabular-nums}figure{margin:1em 0}img{max-width:100%;height:auto;border:1px solid #ddd}"
-    "figcaption{font-size:.9em;color:#555}";
+    "figcaption{font-size:.9em;color:#555}.warn{background:#fff4e0;border-left:4px solid #d55e00;"
+    "padding:.5em .8em}";
+
+// Variance inflation above this is worth a warning on the page.
+constexpr double kInflationWarning = 10.0;
 
 std::string format(const char* pattern, double value) {
     char text[64];
@@ -55,11 +59,21 @@ std::string predictorSection(const PredictorSummary& s, const PredictorFiles& fi
                     " positive, " + std::to_string(s.negativeAbove) + " negative)");
     html += row("mean signal change in those voxels",
                 s.meanPercentChange ? format("%.2f %%", *s.meanPercentChange) : "&mdash;");
+    html += row("variance inflation by the other columns", format("%.1f", s.varianceInflation));
     if (!files.tMap.empty())
         html += row("t-map",
                     "<a href=\"" + htmlEscape(files.tMap) + "\">" + htmlEscape(files.tMap) + "</a>",
                     false);
-    html += "</table>\n" + figure(files.slices) + figure(files.timeCourse);
+    html += "</table>\n";
+    if (s.varianceInflation > kInflationWarning)
+        html +=
+            "<p class=\"warn\">The other predictors and the constant nearly reproduce this "
+            "predictor (its coefficient variance is " +
+            format("%.0f", s.varianceInflation) +
+            " times what it would be alone), so its t values are small for that reason. "
+            "This happens when conditions together fill the whole run, rest included; leave "
+            "the baseline condition out of the model (<code>--exclude NAME</code>).</p>\n";
+    html += figure(files.slices) + figure(files.timeCourse);
     return html;
 }
 

@@ -1,6 +1,7 @@
 // report.html: one self-contained page (inline style, no scripts, no external
 // resources) with the pictures of the report and a table of figures per
-// predictor. Every text from the inputs is escaped for HTML.
+// predictor. A predictor whose variance inflation exceeds 10 gets a warning
+// that explains its small t values. Every text from the inputs is escaped.
 #pragma once
 
 #include <string>

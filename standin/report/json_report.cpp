@@ -64,6 +64,7 @@ std::string predictorJson(const PredictorSummary& s, const PredictorFiles& files
         .raw("negative_above", std::to_string(s.negativeAbove))
         .raw("mean_percent_signal_change",
              s.meanPercentChange ? real(*s.meanPercentChange) : "null")
+        .raw("variance_inflation", real(s.varianceInflation))
         .text("t_map", files.tMap)
         .raw("images", images.str());
     return o.str();

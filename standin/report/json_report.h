@@ -6,7 +6,7 @@
 // object per predictor with "name", "peak" {"t", "p", "grid", "vmr"},
 // "voxels_above", "positive_above", "negative_above",
 // "mean_percent_signal_change" (null when no voxel is above the threshold),
-// "t_map" and "images" {"slices", "time_course"}. Non-finite numbers are
+// "variance_inflation", "t_map" and "images" {"slices", "time_course"}. Non-finite numbers are
 // written as null; strings are escaped as JSON requires.
 #pragma once
 

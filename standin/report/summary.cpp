@@ -61,7 +61,8 @@ double medianTsnr(const std::vector<float>& tsnr, const GlmMaps& maps) {
 }  // namespace
 
 ReportSummary summarise(const GlmMaps& maps, const VolumeGrid& grid, int volumes,
-                        const std::vector<std::string>& names, double alpha) {
+                        const std::vector<std::string>& names, double alpha,
+                        const GlmModel* model) {
     ReportSummary report;
     report.voxels = maps.voxels;
     report.volumes = volumes;
@@ -79,6 +80,7 @@ ReportSummary summarise(const GlmMaps& maps, const VolumeGrid& grid, int volumes
         PredictorSummary s = summarisePredictor(maps, grid, j, report);
         s.name =
             j < int(names.size()) ? names[std::size_t(j)] : "predictor " + std::to_string(j + 1);
+        if (model) s.varianceInflation = model->varianceInflation(j);
         report.predictors.push_back(std::move(s));
     }
     return report;

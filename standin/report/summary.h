@@ -34,6 +34,7 @@ struct PredictorSummary {
     std::size_t positiveAbove = 0;
     std::size_t negativeAbove = 0;
     std::optional<double> meanPercentChange;
+    double varianceInflation = 0.0;   // from the model when summarise() has it, else 0
     std::vector<std::uint8_t> above;  // one flag per voxel: p below the threshold
 };
 
@@ -49,8 +50,10 @@ struct ReportSummary {
     std::vector<PredictorSummary> predictors;
 };
 
-// `names` holds one name per predictor of the fit.
+// `names` holds one name per predictor of the fit; `model`, when given, is the
+// model of the fit and supplies the variance inflation of each predictor.
 ReportSummary summarise(const GlmMaps& maps, const VolumeGrid& grid, int volumes,
-                        const std::vector<std::string>& names, double alpha = kDefaultAlpha);
+                        const std::vector<std::string>& names, double alpha = kDefaultAlpha,
+                        const GlmModel* model = nullptr);
 
 }  // namespace simtrove::report

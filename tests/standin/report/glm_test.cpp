@@ -147,6 +147,28 @@ TEST(GlmFit, UndefinedTValuesAreZeroAndExactFitsAreHuge) {
     for (int v = 0; v < 3; ++v) EXPECT_EQ(maps.tValue(1, v), 0.0f) << v;
 }
 
+// Centred, mutually orthogonal predictors do not inflate each other's
+// variance (factor 1); complementary conditions that fill the run after the
+// first volumes make each nearly the constant minus the other.
+TEST(GlmFit, VarianceInflation) {
+    std::vector<float> x(2 * kVolumes);
+    for (int t = 0; t < kVolumes; ++t) {
+        x[t] = float(t % 2);
+        x[kVolumes + t] = float((t / 2) % 2);
+    }
+    const GlmModel orthogonal = model(x, 2);
+    EXPECT_NEAR(orthogonal.varianceInflation(0), 1.0, 1e-5);
+    EXPECT_NEAR(orthogonal.varianceInflation(1), 1.0, 1e-5);
+    for (int t = 0; t < kVolumes; ++t) {
+        x[t] = (t / 5) % 2 ? 1.0f : 0.0f;
+        x[kVolumes + t] = t < 1 ? 0.0f : 1.0f - x[t];
+    }
+    const GlmModel complementary = model(x, 2);
+    EXPECT_GT(complementary.varianceInflation(1), 10.0);
+    std::fill(x.begin(), x.begin() + kVolumes, 0.5f);
+    EXPECT_EQ(model(x, 2).varianceInflation(0), 0.0);  // never varies
+}
+
 TEST(GlmFit, RefusesDesignsWithoutDegreesOfFreedom) {
     const struct {
         int predictors, volumes;

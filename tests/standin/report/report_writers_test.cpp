@@ -40,6 +40,7 @@ struct Fixture {
         PredictorSummary b;
         b.name = "B\tline\n";
         b.peakT = NAN;
+        b.varianceInflation = 31.0;
         summary.predictors = {a, b};
     }
 };
@@ -64,6 +65,7 @@ TEST(JsonReport, FiguresAndEscaping) {
     EXPECT_NE(json.find("\"mean_percent_signal_change\": null"), std::string::npos);
     EXPECT_NE(json.find("\"t\": null"), std::string::npos);  // NaN is not JSON
     EXPECT_NE(json.find("\"t_map\": \"tmap_B.nii.gz\""), std::string::npos);
+    EXPECT_NE(json.find("\"variance_inflation\": 31,"), std::string::npos);
     EXPECT_EQ(occurrences(json, "{"), occurrences(json, "}"));
     EXPECT_EQ(occurrences(json, "["), occurrences(json, "]"));
     EXPECT_EQ(jsonString(std::string("\x01z", 2)), "\"\\u0001z\"");
@@ -82,6 +84,8 @@ TEST(HtmlReport, OneImagePerPictureAndEscapedNames) {
     EXPECT_NE(html.find("(29, 20, 23)"), std::string::npos);
     EXPECT_NE(html.find("4.69e-07"), std::string::npos);
     EXPECT_EQ(htmlEscape("a'b"), "a&#39;b");
+    EXPECT_EQ(occurrences(html, "class=\"warn\""), 1u);  // only B is inflated
+    EXPECT_NE(html.find("variance is 31 times"), std::string::npos);
 }
 
 }  // namespace
