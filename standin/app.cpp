@@ -1,0 +1,169 @@
+#include "standin/app.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "host/records.h"
+#include "standin/dialogs.h"
+#include "standin/host_exports.h"
+#include "standin/host_session.h"
+#include "standin/options.h"
+#include "standin/plugin_loader.h"
+#include "standin/protocol.h"
+#include "standin/text_input.h"
+#include "standin/voi_file.h"
+
+namespace simtrove::standin {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMainJobTimePoints = 250;
+
+struct Inputs {
+    VoiSet vois;
+    AnswerScript script;
+};
+
+// Everything the options name that must be read before the plug-in starts.
+Result<Inputs> readInputs(const Options& options) {
+    Inputs inputs;
+    if (!options.voisFile.empty()) {
+        Result<std::string> bytes = readFileBytes(options.voisFile);
+        if (!bytes) return Result<Inputs>::failure(bytes.error());
+        Result<VoiSet> vois = parseVoiText(bytes.value(), options.voisFile);
+        if (!vois) return Result<Inputs>::failure(vois.error());
+        inputs.vois = std::move(vois).value();
+    }
+    if (!options.answersFile.empty()) {
+        Result<std::string> bytes = readFileBytes(options.answersFile);
+        if (!bytes) return Result<Inputs>::failure(bytes.error());
+        Result<AnswerScript> script = parseAnswersText(bytes.value(), options.answersFile);
+        if (!script) return Result<Inputs>::failure(script.error());
+        inputs.script = std::move(script).value();
+    }
+    return inputs;
+}
+
+std::string prepareOutDir(const std::string& outDir) {
+    std::error_code error;
+    fs::create_directories(outDir, error);
+    if (!fs::is_directory(outDir, error))
+        return outDir + ": cannot create the output directory" +
+               (error ? ": " + error.message() : std::string());
+    return {};
+}
+
+// The main job's answers: the built-in protocol (written into the output
+// directory so that the VTC can link it), VOIs when there are any, the cluster
+// at the cross-hair; everything else takes the plug-in's defaults.
+Result<PromptAnswers> mainJobAnswers(const std::string& outDir) {
+    const std::string path = (fs::path(outDir) / kBuiltinProtocolName).string();
+    if (path.size() >= kHostPathCapacity)
+        return Result<PromptAnswers>::failure(
+            path + ": path of the built-in protocol is longer than " +
+            std::to_string(kHostPathCapacity - 1) + " characters");
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << formatProtocolText(builtinBlockProtocol(kMainJobTimePoints),
+                               "Built-in block design of tavimo-standin: Rest and Task alternate\n"
+                               "every 10 volumes.");
+    file.close();
+    if (!file) return Result<PromptAnswers>::failure(path + ": cannot write the built-in protocol");
+    PromptAnswers answers;
+    answers.protocol = FileAnswer{false, path};
+    answers.useVois = true;
+    answers.useCross = true;
+    return answers;
+}
+
+std::string pluginFilePath(const std::string& given, const std::string& programPath) {
+    if (given.empty()) return defaultPluginPath(programPath);
+    // dlopen searches the library path for a bare name; a given path is a file.
+    return given.find('/') == std::string::npos ? "./" + given : given;
+}
+
+int fail(std::ostream& err, const std::string& message) {
+    err << "tavimo-standin: error: " << message << "\n";
+    return kExitError;
+}
+
+}  // namespace
+
+std::string defaultPluginPath(const std::string& programPath) {
+    const fs::path folder = fs::path(programPath).parent_path();
+    const fs::path candidates[] = {folder / "libsimtrove.so",
+                                   folder / ".." / "plugin" / "libsimtrove.so"};
+    for (const fs::path& candidate : candidates) {
+        std::error_code error;
+        if (fs::exists(candidate, error)) return candidate.lexically_normal().string();
+    }
+    return candidates[1].lexically_normal().string();
+}
+
+int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& env) {
+    Result<Options> parsed = parseCommandLine(args);
+    if (!parsed) return fail(env.err, parsed.error() + " (see --help)");
+    const Options& options = parsed.value();
+    if (options.help) {
+        env.out << usageText();
+        return kExitCompleted;
+    }
+    Result<Inputs> inputs = readInputs(options);
+    if (!inputs) return fail(env.err, inputs.error());
+    if (std::string problem = prepareOutDir(options.outDir); !problem.empty())
+        return fail(env.err, problem);
+
+    const bool mainJob = options.answers.empty() && options.answersFile.empty() && !options.ask;
+    PromptAnswers answers = options.answers;
+    if (mainJob) {
+        Result<PromptAnswers> embedded = mainJobAnswers(options.outDir);
+        if (!embedded) return fail(env.err, embedded.error());
+        answers = std::move(embedded).value();
+    }
+    const std::string logPath = (fs::path(options.outDir) / kLogFileName).string();
+    std::ofstream log(logPath, std::ios::trunc);
+    if (!log) return fail(env.err, logPath + ": cannot write the log");
+
+    Terminal terminal;
+    if (env.inIsTerminal && !mainJob) terminal = {&env.in, &env.err};
+    Dialogs dialogs(std::move(answers), std::move(inputs.value().script), terminal, env.err);
+    HostConfig config{options.hostVersion,    options.hasVmr, options.vmrDims,
+                      options.cross,          options.vtcBox, options.resolution,
+                      options.repetitionTime, options.outDir, options.nifti || mainJob,
+                      options.voisFile};
+    HostSession session(std::move(config), std::move(inputs.value().vois), dialogs,
+                        {env.out, env.err, env.errIsTerminal, &log});
+    InstalledHostSession installed(session);
+
+    Result<PluginOutcome> outcome =
+        runPluginLibrary(pluginFilePath(options.pluginPath, env.programPath));
+    if (!outcome) return fail(env.err, outcome.error());
+    dialogs.reportUnused();
+    log.close();
+    if (!log) return fail(env.err, logPath + ": cannot write the log");
+    if (session.failed() || dialogs.failed()) return kExitError;
+    if (!outcome.value().initialised) {
+        env.err << "tavimo-standin: the plug-in refused to start (initPlugin returned false)\n";
+        return kExitPluginFalse;
+    }
+    return outcome.value().completed ? kExitCompleted : kExitPluginFalse;
+}
+
+int runStandinProgram(int argc, char** argv) {
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::error_code error;
+    fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (error) program = argc > 0 ? fs::path(argv[0]) : fs::path();
+    ProgramEnvironment env{std::cin,
+                           std::cout,
+                           std::cerr,
+                           isatty(STDIN_FILENO) == 1,
+                           isatty(STDERR_FILENO) == 1,
+                           program.string()};
+    return runStandin(args, env);
+}
+
+}  // namespace simtrove::standin

@@ -1,0 +1,311 @@
+#include "standin/dialogs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <istream>
+#include <ostream>
+
+#include "host/records.h"
+#include "standin/text_input.h"
+
+namespace simtrove::standin {
+namespace {
+
+constexpr std::size_t kMaxPathLength = kHostPathCapacity - 1;
+constexpr const char* kWarning = "tavimo-standin: warning: ";
+constexpr const char* kError = "tavimo-standin: error: ";
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string lowercase(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+bool isCancel(std::string_view text) {
+    return lowercase(trim(text)) == "cancel";
+}
+
+// The prompt's first line of plain text, quoted and cut for a one-line message.
+std::string shortPrompt(std::string_view prompt) {
+    constexpr std::size_t kShown = 60;
+    std::string text = renderPromptText(prompt);
+    for (std::string_view line : splitLines(text)) {
+        std::string_view t = trim(line);
+        if (t.empty()) continue;
+        std::string shown(t.substr(0, kShown));
+        if (t.size() > kShown) shown += "...";
+        return "\"" + shown + "\"";
+    }
+    return "\"\"";
+}
+
+std::string bounds(int minimum, int maximum) {
+    return std::to_string(minimum) + " to " + std::to_string(maximum);
+}
+
+}  // namespace
+
+PromptKind classifyIntegerPrompt(std::string_view prompt) {
+    if (contains(prompt, "time points")) return PromptKind::TimePoints;
+    if (startsWith(prompt, "Select predictor for VOI")) return PromptKind::VoiPredictor;
+    if (startsWith(prompt, "Select condition")) return PromptKind::Condition;
+    if (contains(prompt, "X position")) return PromptKind::PositionX;
+    if (contains(prompt, "Y position")) return PromptKind::PositionY;
+    if (contains(prompt, "Z position")) return PromptKind::PositionZ;
+    return PromptKind::Other;
+}
+
+PromptKind classifyQuestion(std::string_view question) {
+    if (contains(question, "VOIs")) return PromptKind::UseVois;
+    if (contains(question, "cross")) return PromptKind::UseCross;
+    return PromptKind::Other;
+}
+
+std::string renderPromptText(std::string_view html) {
+    static constexpr std::pair<std::string_view, char> kEntities[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&nbsp;", ' '}};
+    std::string text;
+    std::size_t i = 0;
+    while (i < html.size()) {
+        if (html[i] == '<') {
+            std::size_t close = html.find('>', i);
+            if (close != std::string_view::npos) {
+                std::string tag = lowercase(html.substr(i + 1, close - i - 1));
+                tag.erase(std::remove(tag.begin(), tag.end(), ' '), tag.end());
+                if (tag == "br" || tag == "br/") text += '\n';
+                i = close + 1;
+                continue;
+            }
+        } else if (html[i] == '&') {
+            auto entity =
+                std::find_if(std::begin(kEntities), std::end(kEntities),
+                             [&](const auto& e) { return startsWith(html.substr(i), e.first); });
+            if (entity != std::end(kEntities)) {
+                text += entity->second;
+                i += entity->first.size();
+                continue;
+            }
+        }
+        text += html[i++];
+    }
+    return text;
+}
+
+std::optional<bool> parseYesNo(std::string_view text) {
+    std::string word = lowercase(trim(text));
+    if (word == "yes" || word == "y") return true;
+    if (word == "no" || word == "n") return false;
+    return std::nullopt;
+}
+
+Result<AnswerScript> parseAnswersText(std::string_view text, const std::string& fileName) {
+    AnswerScript script{fileName, {}};
+    std::vector<std::string_view> lines = splitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (line.find('\0') != std::string_view::npos)
+            return Result<AnswerScript>::failure(located(fileName, i + 1, "contains a NUL byte"));
+        for (std::size_t hash = line.find('#'); hash != std::string_view::npos;
+             hash = line.find('#', hash + 1)) {
+            if (hash == 0 || line[hash - 1] == ' ' || line[hash - 1] == '\t') {
+                line = line.substr(0, hash);
+                break;
+            }
+        }
+        line = trim(line);
+        if (!line.empty()) script.answers.push_back({i + 1, std::string(line)});
+    }
+    return script;
+}
+
+bool PromptAnswers::empty() const {
+    return !timePoints && !protocol && !useVois && voiPredictors.empty() && !condition &&
+           !useCross && !position && !save;
+}
+
+Dialogs::Dialogs(PromptAnswers answers, AnswerScript script, Terminal terminal,
+                 std::ostream& diagnostics)
+    : answers_(std::move(answers)),
+      script_(std::move(script)),
+      terminal_(terminal),
+      diagnostics_(diagnostics) {}
+
+std::optional<AnswerLine> Dialogs::nextScripted() {
+    if (nextLine_ >= script_.answers.size()) return std::nullopt;
+    return script_.answers[nextLine_++];
+}
+
+void Dialogs::scriptError(const AnswerLine& answer, std::string_view prompt,
+                          const std::string& expected) {
+    diagnostics_ << kError << located(script_.fileName, answer.line, "answer ")
+                 << quotedToken(answer.text) << " does not fit " << shortPrompt(prompt) << ": "
+                 << expected << "\n";
+    failed_ = true;
+}
+
+int Dialogs::clampScripted(int value, std::string_view prompt, int minimum, int maximum) {
+    if (minimum > maximum) {
+        diagnostics_ << kWarning << "no value from " << bounds(minimum, maximum) << " can answer "
+                     << shortPrompt(prompt) << "; counted as cancelled\n";
+        return 0;
+    }
+    const int clamped = std::clamp(value, minimum, maximum);
+    if (clamped != value)
+        diagnostics_ << kWarning << "answer " << value << " to " << shortPrompt(prompt)
+                     << " is outside " << bounds(minimum, maximum) << "; using " << clamped << "\n";
+    return clamped;
+}
+
+int Dialogs::askInteger(std::string_view prompt, int defaultValue, int minimum, int maximum) {
+    std::optional<NumberAnswer> given;
+    switch (classifyIntegerPrompt(prompt)) {
+        case PromptKind::TimePoints:
+            given = answers_.timePoints;
+            break;
+        case PromptKind::Condition:
+            given = answers_.condition;
+            break;
+        case PromptKind::VoiPredictor:
+            if (nextVoiPredictor_ < answers_.voiPredictors.size())
+                given = NumberAnswer{false, answers_.voiPredictors[nextVoiPredictor_++]};
+            break;
+        case PromptKind::PositionX:
+        case PromptKind::PositionY:
+        case PromptKind::PositionZ:
+            if (answers_.position) {
+                const int axis = int(classifyIntegerPrompt(prompt)) - int(PromptKind::PositionX);
+                given = NumberAnswer{false, (*answers_.position)[std::size_t(axis)]};
+            }
+            break;
+        default:
+            break;
+    }
+    if (!given) {
+        if (std::optional<AnswerLine> line = nextScripted()) {
+            if (isCancel(line->text)) {
+                given = NumberAnswer{true, 0};
+            } else if (std::optional<int> value = parseInt(line->text)) {
+                given = NumberAnswer{false, *value};
+            } else {
+                scriptError(*line, prompt, "expected a whole number or cancel");
+                return 0;
+            }
+        }
+    }
+    if (given) return given->cancel ? 0 : clampScripted(given->value, prompt, minimum, maximum);
+    if (terminal_.in != nullptr)
+        return askIntegerOnTerminal(prompt, defaultValue, minimum, maximum);
+    return clampScripted(defaultValue, prompt, minimum, maximum);
+}
+
+bool Dialogs::readTerminalLine(std::string& line) {
+    if (!std::getline(*terminal_.in, line)) {
+        *terminal_.out << "\n";
+        return false;
+    }
+    line = std::string(trim(line));
+    return true;
+}
+
+int Dialogs::askIntegerOnTerminal(std::string_view prompt, int defaultValue, int minimum,
+                                  int maximum) {
+    if (minimum > maximum) return clampScripted(defaultValue, prompt, minimum, maximum);
+    std::ostream& out = *terminal_.out;
+    out << renderPromptText(prompt) << "\n";
+    for (;;) {
+        out << "[" << bounds(minimum, maximum) << ", Enter for " << defaultValue
+            << ", 'cancel' to cancel] > " << std::flush;
+        std::string line;
+        if (!readTerminalLine(line) || isCancel(line)) return 0;
+        if (line.empty()) return clampScripted(defaultValue, prompt, minimum, maximum);
+        std::optional<int> value = parseInt(line);
+        if (value && *value >= minimum && *value <= maximum) return *value;
+        out << "Please enter a whole number from " << bounds(minimum, maximum) << ".\n";
+    }
+}
+
+bool Dialogs::askYesNo(std::string_view question) {
+    const PromptKind kind = classifyQuestion(question);
+    if (kind == PromptKind::UseVois && answers_.useVois) return *answers_.useVois;
+    if (kind == PromptKind::UseCross && answers_.useCross) return *answers_.useCross;
+    if (std::optional<AnswerLine> line = nextScripted()) {
+        if (std::optional<bool> yes = parseYesNo(line->text)) return *yes;
+        scriptError(*line, question, "expected yes or no");
+        return false;
+    }
+    if (terminal_.in == nullptr) return false;
+    std::ostream& out = *terminal_.out;
+    out << renderPromptText(question) << "\n";
+    for (;;) {
+        out << "[yes/no] > " << std::flush;
+        std::string line;
+        if (!readTerminalLine(line)) return false;
+        if (std::optional<bool> yes = parseYesNo(line)) return *yes;
+        out << "Please answer yes or no.\n";
+    }
+}
+
+std::optional<std::string> Dialogs::askOpenFile(std::string_view title,
+                                                std::string_view defaultName,
+                                                std::string_view filter) {
+    return askFile(false, title, defaultName, filter);
+}
+
+std::optional<std::string> Dialogs::askSaveFile(std::string_view title,
+                                                std::string_view defaultName,
+                                                std::string_view filter) {
+    return askFile(true, title, defaultName, filter);
+}
+
+std::optional<std::string> Dialogs::askFile(bool save, std::string_view title,
+                                            std::string_view defaultName, std::string_view filter) {
+    const std::optional<FileAnswer>& given = save ? answers_.save : answers_.protocol;
+    if (given) return given->cancel ? std::nullopt : std::optional<std::string>(given->path);
+    if (std::optional<AnswerLine> line = nextScripted()) {
+        if (isCancel(line->text)) return std::nullopt;
+        if (line->text.size() > kMaxPathLength) {
+            scriptError(
+                *line, title,
+                "a path may have at most " + std::to_string(kMaxPathLength) + " characters");
+            return std::nullopt;
+        }
+        return line->text;
+    }
+    const bool hasDefault = save && !defaultName.empty() && defaultName.size() <= kMaxPathLength;
+    if (terminal_.in == nullptr)
+        return hasDefault ? std::optional<std::string>(defaultName) : std::nullopt;
+    std::ostream& out = *terminal_.out;
+    out << renderPromptText(title) << " (" << filter << ")\n";
+    for (;;) {
+        if (hasDefault)
+            out << "[Enter for \"" << defaultName << "\", 'cancel' to cancel] > " << std::flush;
+        else
+            out << "[a path; Enter or 'cancel' to cancel] > " << std::flush;
+        std::string line;
+        if (!readTerminalLine(line) || isCancel(line)) return std::nullopt;
+        if (line.empty())
+            return hasDefault ? std::optional<std::string>(defaultName) : std::nullopt;
+        if (line.size() <= kMaxPathLength) return line;
+        out << "The path must not be longer than " << kMaxPathLength << " characters.\n";
+    }
+}
+
+void Dialogs::reportUnused() {
+    if (nextLine_ < script_.answers.size())
+        diagnostics_ << kWarning << script_.fileName << ": " << script_.answers.size() - nextLine_
+                     << " answer(s) not used, from line " << script_.answers[nextLine_].line
+                     << " on\n";
+    if (nextVoiPredictor_ < answers_.voiPredictors.size())
+        diagnostics_ << kWarning
+                     << "--voi-predictors: " << answers_.voiPredictors.size() - nextVoiPredictor_
+                     << " value(s) not used\n";
+}
+
+}  // namespace simtrove::standin

@@ -1,0 +1,139 @@
+// One run of the stand-in host: its documents and the 28 host calls the
+// plug-in makes, as plain C++ methods with the plug-in's argument lists.
+//
+// Documents: the VMR (size and cross-hair only), the VTC created for it, the
+// current protocol (loaded from the file linked in the VTC header), the design
+// matrix and the VOI set. Output goes to `out` (log lines) and `err`
+// (messages, warnings, progress); log lines also go to the log file.
+// Host-side failures (a protocol that cannot be loaded, a file that cannot be
+// written) are shown as messages and make failed() true. Relative output paths
+// are resolved against the output directory.
+//
+// VTC header fields of this host, beside those the plug-in reads:
+//   offset 0   int32 header layout version, 1
+//   offset 8   float32 repetition time in seconds
+//   offset 12  int32 sample type, 2 = float32
+//   offset 48  int32 x 3, size of the VMR the VTC belongs to
+// All other host bytes are zero when created and kept as given back.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/records.h"
+#include "standin/design_matrix.h"
+#include "standin/dialogs.h"
+#include "standin/protocol.h"
+#include "standin/voi_file.h"
+#include "standin/vtc_file.h"
+
+namespace simtrove::standin {
+
+struct HostConfig {
+    std::array<int, 3> version = {2, 4, 0};
+    bool hasVmr = true;
+    std::array<int, 3> vmrDims = {256, 256, 256};
+    std::array<int, 3> cross = {128, 128, 128};
+    std::array<int, 6> vtcBox = {41, 215, 68, 188, 59, 197};
+    int resolution = 3;
+    double repetitionTime = 2.0;
+    std::string outDir = ".";
+    bool niftiCopy = false;  // write NAME.nii.gz beside every saved .vtc
+    std::string voisFile;    // shown in the VOI set record
+};
+
+struct HostConsole {
+    std::ostream& out;
+    std::ostream& err;
+    bool errIsTerminal = false;
+    std::ostream* logFile = nullptr;
+};
+
+class HostSession {
+  public:
+    HostSession(HostConfig config, VoiSet vois, Dialogs& dialogs, HostConsole console);
+
+    // Application, log and dialogs.
+    int getVersion(int* major, int* minor, int* subMinor);
+    int messageBox(const char* text);
+    int yesNoMessageBox(const char* question);
+    int logText(const char* line);
+    int showLogTab() { return 1; }
+    int getIntegerInput(const char* prompt, int defaultValue, int minimum, int maximum);
+    int getOpenFileName(const char* title, const char* defaultName, const char* filter,
+                        char* buffer);
+    int getSaveFileName(const char* title, const char* defaultName, const char* filter,
+                        char* buffer);
+    int updateActiveWindow() { return 1; }
+    int showBusyCursor();
+    int stopBusyCursor();
+
+    // VMR and its VTC.
+    int getCurrentVmr(int* x, int* y, int* z);
+    int getCrossPosition(int* x, int* y, int* z);
+    int createVtc(int timePoints, int unused);
+    int getVtcHeader(vtc_header* header);
+    int setVtcHeader(const vtc_header* header);
+    float* getVtcFloatData();
+    int saveVtc(const char* fileName);
+
+    // Protocol and design matrix.
+    int getProtocol(prt_header* header);
+    int getProtocolCondition(int index, prtcond_header* condition);
+    int clearDesignMatrix();
+    int addPredictor(const char* name);
+    int setPredictorValuesFromCondition(const char* name, int conditionIndex, float value);
+    int applyTwoGammaHrf(int predictorIndex);
+    float* getPredictor(int predictorIndex);
+    int saveDesignMatrix(const char* fileName);
+
+    // VOIs.
+    int getVois(vois_header* header);
+    int* getVoi(int index, voi_header* header);
+
+    // A host function that the stand-in does not provide was called.
+    void reportUnprovided(const char* name);
+    // An exception escaped a host call; shown and counted as a failure.
+    void reportInternalError(const char* function, const char* what);
+
+    bool failed() const { return failed_; }
+    std::string resolveOutputPath(const std::string& path) const;
+    bool hasVtc() const { return vtc_.has_value(); }
+    VtcGeometry vtcGeometry() const;
+    const Protocol& protocol() const { return protocol_; }
+    const DesignMatrix& designMatrix() const { return designMatrix_; }
+
+  private:
+    struct Vtc {
+        vtc_header header;
+        std::vector<float> samples;  // never empty, so the data pointer is never null
+    };
+
+    void hostError(const std::string& message);
+    void warning(const std::string& message);
+    void clearProgress();
+    void loadProtocol(const std::string& path);
+    void wrote(const std::string& path);
+    std::string writeVtc(const std::string& path);
+    vtc_header makeHeader(const VtcGeometry& geometry) const;
+    double repetitionTime() const;
+
+    HostConfig config_;
+    VoiSet vois_;
+    Dialogs& dialogs_;
+    HostConsole console_;
+    bool failed_ = false;
+    bool busy_ = false;
+    bool progressShown_ = false;
+    std::optional<Vtc> vtc_;
+    Protocol protocol_;
+    std::string protocolPath_;
+    DesignMatrix designMatrix_;
+    std::vector<int> emptyVoxels_ = std::vector<int>(3, 0);
+};
+
+}  // namespace simtrove::standin

@@ -1,0 +1,93 @@
+#include "standin/nifti_export.h"
+
+#include <nifti1_io.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace simtrove::standin {
+namespace {
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+struct ImageDeleter {
+    void operator()(nifti_image* image) const {
+        image->data = nullptr;  // never owned by the image
+        nifti_image_free(image);
+    }
+};
+
+void describeGeometry(nifti_image& image, const VtcGeometry& g) {
+    const float r = float(g.resolution);
+    image.dx = image.dy = image.dz = r;
+    image.pixdim[1] = image.pixdim[2] = image.pixdim[3] = r;
+    image.dt = image.pixdim[4] = g.repetitionTime;
+    image.xyz_units = NIFTI_UNITS_MM;
+    image.time_units = NIFTI_UNITS_SEC;
+
+    image.qform_code = NIFTI_XFORM_SCANNER_ANAT;
+    image.quatern_b = image.quatern_c = image.quatern_d = 0.0f;
+    image.qoffset_x = float(g.xStart);
+    image.qoffset_y = float(g.yStart);
+    image.qoffset_z = float(g.zStart);
+    image.qfac = 1.0f;
+    image.qto_xyz = nifti_quatern_to_mat44(0.0f, 0.0f, 0.0f, image.qoffset_x, image.qoffset_y,
+                                           image.qoffset_z, r, r, r, 1.0f);
+    image.sform_code = NIFTI_XFORM_SCANNER_ANAT;
+    std::memset(&image.sto_xyz, 0, sizeof image.sto_xyz);
+    const float origin[3] = {float(g.xStart), float(g.yStart), float(g.zStart)};
+    for (int row = 0; row < 3; ++row) {
+        image.sto_xyz.m[row][row] = r;
+        image.sto_xyz.m[row][3] = origin[row];
+    }
+    image.sto_xyz.m[3][3] = 1.0f;
+    std::snprintf(image.descrip, sizeof image.descrip, "%s", "simulated VTC (tavimo-standin)");
+}
+
+}  // namespace
+
+bool hasNiftiExtension(const std::string& path) {
+    return endsWith(path, ".nii") || endsWith(path, ".nii.gz");
+}
+
+std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
+                           std::span<const float> samples) {
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
+    if (g.timePoints < 1) return fail("the VTC has no time points");
+    if (samples.size() != g.sampleCount()) return fail("sample count does not match the geometry");
+
+    nifti_set_debug_level(0);  // failures are reported by the caller, once
+    const int dims[8] = {4, g.dimX(), g.dimY(), g.dimZ(), g.timePoints, 1, 1, 1};
+    std::unique_ptr<nifti_image, ImageDeleter> image(
+        nifti_make_new_nim(dims, NIFTI_TYPE_FLOAT32, 0));
+    if (!image) return fail("out of memory");
+    if (nifti_set_filenames(image.get(), path.c_str(), 0, 1) != 0) return fail("invalid file name");
+    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    describeGeometry(*image, g);
+    nifti_set_iname_offset(image.get());
+
+    znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */, "wb",
+                                              nullptr, nullptr);
+    if (znz_isnull(file)) return fail("cannot create the file");
+    // NIfTI stores volume after volume; the VTC keeps each time course together.
+    const std::size_t voxels = std::size_t(g.voxelCount());
+    const std::size_t timePoints = std::size_t(g.timePoints);
+    std::vector<float> volume(voxels);
+    bool ok = true;
+    for (std::size_t t = 0; ok && t < timePoints; ++t) {
+        for (std::size_t v = 0; v < voxels; ++v) volume[v] = samples[v * timePoints + t];
+        const std::size_t bytes = voxels * sizeof(float);
+        ok = nifti_write_buffer(file, volume.data(), bytes) == bytes;
+    }
+    if (znzclose(file) != 0) ok = false;
+    return ok ? std::string() : fail("write error");
+}
+
+}  // namespace simtrove::standin

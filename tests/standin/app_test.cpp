@@ -1,0 +1,112 @@
+#include "standin/app.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <set>
+
+#include "host/host_function_list.h"
+#include "tests/standin/program_runner.h"
+
+namespace simtrove::standin {
+namespace {
+
+using testing::ProgramRun;
+using testing::runProgram;
+using testing::ScratchDir;
+
+// The names of the host function list, in its order.
+std::vector<std::string> hostFunctionNames() {
+    std::vector<std::string> names;
+#define SIMTROVE_NAME_OF_CALLED(name, result, params) names.push_back(#name);
+#define SIMTROVE_NAME_OF_OTHER(name) names.push_back(#name);
+    SIMTROVE_HOST_FUNCTIONS(SIMTROVE_NAME_OF_CALLED, SIMTROVE_NAME_OF_OTHER)
+#undef SIMTROVE_NAME_OF_CALLED
+#undef SIMTROVE_NAME_OF_OTHER
+    return names;
+}
+
+TEST(Program, ExportsExactlyTheHostFunctionsByName) {
+    const std::string command = std::string("nm -D --defined-only ") + STANDIN_PROGRAM;
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
+    ASSERT_NE(pipe, nullptr);
+    std::set<std::string> exported;
+    char line[512];
+    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
+        std::string text(line);
+        const std::size_t space = text.find_last_of(' ');
+        std::string name = text.substr(space + 1);
+        while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+        if (name.rfind("tv", 0) == 0) exported.insert(name);
+    }
+    const std::vector<std::string> names = hostFunctionNames();
+    ASSERT_EQ(names.size(), 150u);
+    EXPECT_EQ(exported, std::set<std::string>(names.begin(), names.end()));
+}
+
+TEST(Program, HelpListsTheOptionsAndExitsZero) {
+    ScratchDir scratch("help");
+    ProgramRun run = runProgram({"--help"}, scratch.path().string(), scratch);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out.rfind("Usage: tavimo-standin [OPTION]...\n", 0), 0u);
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(Program, OwnErrorsExitTwoWithOneLine) {
+    ScratchDir scratch("errors");
+    const std::string dir = scratch.path().string();
+    {
+        std::ofstream(scratch / "bad.voi") << "simtrove-vois 1\ncoordinate-space 0\nvoi A\n1 2\n";
+        std::ofstream(scratch / "nul.answers") << std::string("1\n\0\n", 4);
+        std::ofstream(scratch / "file") << "x";
+    }
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"--bogus"}, "tavimo-standin: error: unknown option \"--bogus\" (see --help)\n"},
+        {{"--tr", "0"},
+         "tavimo-standin: error: --tr: the repetition time must be from 0.01 to 10 seconds (see "
+         "--help)\n"},
+        {{"--vois", "missing.voi"},
+         "tavimo-standin: error: missing.voi: cannot read: No such file or directory\n"},
+        {{"--vois", "bad.voi"},
+         "tavimo-standin: error: bad.voi:4: expected \"voi NAME\" or a voxel \"X Y Z\", got \"1 "
+         "2\"\n"},
+        {{"--answers", "nul.answers"},
+         "tavimo-standin: error: nul.answers:2: contains a NUL byte\n"},
+        {{"--out", "file/sub"},
+         "tavimo-standin: error: file/sub: cannot create the output directory: Not a directory\n"},
+        {{"--out", "o", "--plugin", "nothing.so"},
+         "tavimo-standin: error: cannot load the plug-in: ./nothing.so: cannot open shared object "
+         "file: No "
+         "such file or directory\n"},
+    };
+    for (const Case& c : cases) {
+        ProgramRun run = runProgram(c.args, dir, scratch);
+        EXPECT_EQ(run.exitCode, 2) << c.err;
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+TEST(Program, APlugInThatRefusesToStartExitsOne) {
+    ScratchDir scratch("refuse");
+    ProgramRun run =
+        runProgram({"--out", ".", "--host-version", "1.9.9"}, scratch.path().string(), scratch);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "message: Can not execute this plugin - Tavimo version 2.0.0 or higher required.\n"
+              "tavimo-standin: the plug-in refused to start (initPlugin returned false)\n");
+}
+
+TEST(Program, FindsThePlugInBuiltBesideIt) {
+    const std::string found = defaultPluginPath(STANDIN_PROGRAM);
+    EXPECT_TRUE(std::filesystem::exists(found)) << found;
+    EXPECT_EQ(std::filesystem::path(found).filename(), "libsimtrove.so");
+    EXPECT_EQ(defaultPluginPath("/nowhere/bin/tavimo-standin"), "/nowhere/plugin/libsimtrove.so");
+}
+
+}  // namespace
+}  // namespace simtrove::standin

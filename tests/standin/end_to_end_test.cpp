@@ -1,0 +1,299 @@
+// The real plug-in driven through tavimo-standin, as a user runs it: scripted
+// answers, real files, exit codes.
+#include <gtest/gtest.h>
+#include <nifti1_io.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "standin/text_input.h"
+#include "standin/vtc_file.h"
+#include "tests/standin/program_runner.h"
+
+namespace simtrove::standin {
+namespace {
+
+using testing::ProgramRun;
+using testing::readText;
+using testing::runProgram;
+using testing::ScratchDir;
+
+// A small VTC around the examples' clusters: 32 x 12 x 12 voxels at resolution 3.
+const std::vector<std::string> kSmallBox = {"--vtc-box", "80", "176", "110", "146", "110", "146"};
+
+std::vector<std::string> withSmallBox(std::vector<std::string> args) {
+    args.insert(args.end(), kSmallBox.begin(), kSmallBox.end());
+    return args;
+}
+
+struct DesignMatrixFile {
+    std::vector<std::string> names;
+    std::vector<std::vector<float>> columns;
+};
+
+DesignMatrixFile readDesignMatrix(const std::string& path) {
+    DesignMatrixFile m;
+    const std::string text = readText(path);
+    std::vector<std::string_view> lines = splitLines(text);
+    EXPECT_GE(lines.size(), 3u);
+    if (lines.size() < 3) return m;
+    EXPECT_EQ(lines[0], "simtrove-design-matrix 1");
+    const int predictors = parseInt(splitWhitespace(lines[1])[1]).value_or(0);
+    const int volumes = parseInt(splitWhitespace(lines[2])[1]).value_or(0);
+    EXPECT_EQ(lines.size(), std::size_t(3 + predictors + volumes));
+    if (lines.size() != std::size_t(3 + predictors + volumes)) return m;
+    m.columns.resize(std::size_t(predictors));
+    for (int i = 0; i < predictors; ++i) m.names.emplace_back(lines[std::size_t(3 + i)].substr(10));
+    for (int t = 0; t < volumes; ++t) {
+        std::vector<std::string_view> row = splitWhitespace(lines[std::size_t(3 + predictors + t)]);
+        for (int i = 0; i < predictors; ++i)
+            m.columns[std::size_t(i)].push_back(
+                float(parseReal(row[std::size_t(i)]).value_or(NAN)));
+    }
+    return m;
+}
+
+// Least-squares slope of a voxel's time course on the predictor.
+double slope(const float* samples, const std::vector<float>& predictor) {
+    const std::size_t n = predictor.size();
+    double meanP = 0.0, meanS = 0.0;
+    for (std::size_t t = 0; t < n; ++t) {
+        meanP += predictor[t];
+        meanS += samples[t];
+    }
+    meanP /= double(n);
+    meanS /= double(n);
+    double sxy = 0.0, sxx = 0.0;
+    for (std::size_t t = 0; t < n; ++t) {
+        sxy += (predictor[t] - meanP) * (samples[t] - meanS);
+        sxx += (predictor[t] - meanP) * (predictor[t] - meanP);
+    }
+    return sxy / sxx;
+}
+
+std::size_t voxelIndex(const VtcGeometry& g, int x, int y, int z) {
+    return (std::size_t(z) * std::size_t(g.dimY()) + std::size_t(y)) * std::size_t(g.dimX()) +
+           std::size_t(x);
+}
+
+TEST(EndToEnd, ClusterModeWritesThePredictorIntoTheSphereOnly) {
+    ScratchDir out("e2e_cluster");
+    ProgramRun run =
+        runProgram(withSmallBox({"--answers", "examples/cluster.answers", "--out", out.path()}),
+                   STANDIN_SOURCE_DIR, out);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "tavimo-standin: wrote " + (out / "plugin_created.rtc") +
+                           "\ntavimo-standin: wrote " + (out / "Cluster.vtc") + "\n");
+    EXPECT_EQ(readText(out / "simtrove.log"), run.out);
+    EXPECT_NE(run.out.find("// Plugin>  Selected position: X: 98  Y: 128  Z: 128\n"),
+              std::string::npos);
+    EXPECT_NE(run.out.find("// Plugin>  Simtrove Plugin completed!\n"), std::string::npos);
+
+    DesignMatrixFile design = readDesignMatrix(out / "plugin_created.rtc");
+    ASSERT_EQ(design.names, (std::vector<std::string>{"Rest", "Faces", "Houses"}));
+    ASSERT_EQ(design.columns[1].size(), 120u);
+    Result<VtcFile> vtc = readVtcFile(out / "Cluster.vtc");
+    ASSERT_TRUE(vtc) << vtc.error();
+    const VtcGeometry& g = vtc.value().geometry;
+    EXPECT_EQ(g, (VtcGeometry{80, 176, 110, 146, 110, 146, 3, 120, 2.0f}));
+    EXPECT_EQ(vtc.value().linkedProtocol, "examples/block.prt");
+
+    // Centre (98, 128, 128) lies in grid (6, 6, 6); the sphere of radius 2 holds 33 voxels.
+    double sphereSlope = 0.0, otherSlope = 0.0, otherSum = 0.0;
+    std::size_t sphere = 0, others = 0;
+    for (int z = 0; z < g.dimZ(); ++z)
+        for (int y = 0; y < g.dimY(); ++y)
+            for (int x = 0; x < g.dimX(); ++x) {
+                const float* course = &vtc.value().samples[voxelIndex(g, x, y, z) * 120];
+                const double b = slope(course, design.columns[1]);
+                const int d2 = (x - 6) * (x - 6) + (y - 6) * (y - 6) + (z - 6) * (z - 6);
+                if (d2 <= 4) {
+                    sphereSlope += b;
+                    ++sphere;
+                } else {
+                    otherSlope += b;
+                    ++others;
+                    for (int t = 0; t < 120; ++t) otherSum += course[t];
+                }
+            }
+    ASSERT_EQ(sphere, 33u);
+    // Noise of standard deviation 5: the pooled slope is 3 within about 5 standard errors.
+    EXPECT_NEAR(sphereSlope / double(sphere), 3.0, 0.5);
+    EXPECT_NEAR(otherSlope / double(others), 0.0, 0.1);
+    EXPECT_NEAR(otherSum / double(others * 120), 100.0, 0.05);
+}
+
+TEST(EndToEnd, VoiModeGivesEachVoiItsPredictorAndEventsMatchTheBlockProtocol) {
+    ScratchDir out("e2e_voi");
+    ProgramRun run = runProgram(withSmallBox({"--vois", "examples/two.voi", "--answers",
+                                              "examples/voi.answers", "--out", out.path()}),
+                                STANDIN_SOURCE_DIR, out);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("// Plugin>    VOI 2 / 2 ...\n"), std::string::npos);
+
+    DesignMatrixFile design = readDesignMatrix(out / "plugin_created.rtc");
+    ASSERT_EQ(design.names, (std::vector<std::string>{"Rest", "Faces", "Houses"}));
+    // The events table describes the same blocks in seconds as block.prt in volumes.
+    ScratchDir blockOut("e2e_block");
+    ProgramRun block =
+        runProgram(withSmallBox({"--time-points", "120", "--protocol", "examples/block.prt",
+                                 "--save", "cancel", "--out", blockOut.path()}),
+                   STANDIN_SOURCE_DIR, blockOut);
+    ASSERT_EQ(block.exitCode, 0) << block.err;
+    EXPECT_EQ(readText(blockOut / "plugin_created.rtc"), readText(out / "plugin_created.rtc"));
+
+    Result<VtcFile> vtc = readVtcFile(out / "VOIs.vtc");
+    ASSERT_TRUE(vtc) << vtc.error();
+    const VtcGeometry& g = vtc.value().geometry;
+    // Left cluster around VMR x 98 (grid 5 to 7) carries Faces, the right one around 158
+    // (grid 25 to 27) Houses; y and z 125 to 131 are grid 5 to 7.
+    double left = 0.0, right = 0.0;
+    for (int z = 5; z <= 7; ++z)
+        for (int y = 5; y <= 7; ++y)
+            for (int x = 0; x < 3; ++x) {
+                left += slope(&vtc.value().samples[voxelIndex(g, 5 + x, y, z) * 120],
+                              design.columns[1]);
+                right += slope(&vtc.value().samples[voxelIndex(g, 25 + x, y, z) * 120],
+                               design.columns[2]);
+            }
+    EXPECT_NEAR(left / 27.0, 3.0, 0.6);
+    EXPECT_NEAR(right / 27.0, 3.0, 0.6);
+    const double between =
+        slope(&vtc.value().samples[voxelIndex(g, 16, 6, 6) * 120], design.columns[1]);
+    EXPECT_LT(std::fabs(between), 2.0);
+}
+
+TEST(EndToEnd, EveryCancelEndsTheRunAsTheWorkflowSays) {
+    ScratchDir out("e2e_cancel");
+    { std::ofstream(out / "voi-cancel.answers") << "10\nexamples/block.prt\nyes\ncancel\n"; }
+    const std::string prt = "examples/block.prt";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int exitCode;
+        bool designMatrix;
+        bool vtc;
+    } cases[] = {
+        {"time points", {"--time-points", "cancel"}, 1, false, false},
+        {"protocol", {"--time-points", "10", "--protocol", "cancel"}, 1, false, false},
+        {"protocol unanswered", {"--time-points", "10"}, 1, false, false},
+        {"condition",
+         {"--time-points", "10", "--protocol", prt, "--condition", "cancel"},
+         1,
+         true,
+         false},
+        {"voi predictor",
+         {"--vois", "examples/two.voi", "--answers", out / "voi-cancel.answers"},
+         1,
+         true,
+         false},
+        {"save",
+         {"--time-points", "10", "--protocol", prt, "--use-cross", "yes", "--save", "cancel"},
+         0,
+         true,
+         false},
+        {"saved",
+         {"--time-points", "10", "--protocol", prt, "--use-cross", "yes", "--save", "s.vtc"},
+         0,
+         true,
+         true},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(out / "plugin_created.rtc");
+        std::filesystem::remove(out / "s.vtc");
+        std::vector<std::string> args = withSmallBox(c.args);
+        args.insert(args.end(), {"--out", out.path().string()});
+        ProgramRun run = runProgram(args, STANDIN_SOURCE_DIR, out);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.err;
+        EXPECT_EQ(std::filesystem::exists(out / "plugin_created.rtc"), c.designMatrix) << c.name;
+        EXPECT_EQ(std::filesystem::exists(out / "s.vtc"), c.vtc) << c.name;
+        const bool completed =
+            run.out.find("// Plugin>  Simtrove Plugin completed!") != std::string::npos;
+        EXPECT_EQ(completed, c.exitCode == 0) << c.name;
+    }
+}
+
+TEST(EndToEnd, TheVmrChecksRefuseWithTheirMessages) {
+    ScratchDir out("e2e_vmr");
+    ProgramRun none = runProgram({"--no-vmr", "--out", out.path()}, STANDIN_SOURCE_DIR, out);
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(
+        none.err,
+        "message: This plugin requires a VMR to operate. Make sure that a VMR is open and that its "
+        "window is selected.\n");
+    ProgramRun small = runProgram({"--vmr-dims", "256", "128", "256", "--out", out.path()},
+                                  STANDIN_SOURCE_DIR, out);
+    EXPECT_EQ(small.exitCode, 1);
+    EXPECT_EQ(
+        small.err,
+        "message: This plugin requires a VMR with \"256\" dimensions, preferentially a VMR in "
+        "Talairach space.\n");
+}
+
+TEST(EndToEnd, AnUnreadableProtocolIsNamedWithItsLineAndEndsWithStatusTwo) {
+    ScratchDir out("e2e_badprt");
+    { std::ofstream(out / "bad.prt") << "simtrove-protocol 1\n1 10\n"; }
+    ProgramRun run = runProgram(
+        withSmallBox({"--time-points", "10", "--protocol", out / "bad.prt", "--out", out.path()}),
+        STANDIN_SOURCE_DIR, out);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "message: Cannot load the protocol: " + (out / "bad.prt") +
+                           ":2: interval before the first condition\n"
+                           "tavimo-standin: wrote " +
+                           (out / "plugin_created.rtc") +
+                           "\n"
+                           "tavimo-standin: warning: no value from 1 to 0 can answer \"Select "
+                           "condition:\"; counted as cancelled\n");
+}
+
+struct ImageFree {
+    void operator()(nifti_image* image) const { nifti_image_free(image); }
+};
+
+TEST(EndToEnd, TheNiftiCopyHoldsTheSameTimeCoursesAsTheVtc) {
+    ScratchDir out("e2e_nifti");
+    ProgramRun run = runProgram(
+        withSmallBox({"--time-points", "12", "--protocol", "examples/events.tsv", "--use-cross",
+                      "yes", "--save", "s.vtc", "--nifti", "--tr", "1.5", "--out", out.path()}),
+        STANDIN_SOURCE_DIR, out);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    Result<VtcFile> vtc = readVtcFile(out / "s.vtc");
+    ASSERT_TRUE(vtc) << vtc.error();
+    EXPECT_EQ(vtc.value().geometry.repetitionTime, 1.5f);
+    std::unique_ptr<nifti_image, ImageFree> image(nifti_image_read((out / "s.nii.gz").c_str(), 1));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->nx, 32);
+    EXPECT_EQ(image->ny, 12);
+    EXPECT_EQ(image->nz, 12);
+    EXPECT_EQ(image->nt, 12);
+    EXPECT_EQ(image->dt, 1.5f);
+    EXPECT_EQ(image->sto_xyz.m[0][3], 80.0f);
+    const float* data = static_cast<const float*>(image->data);
+    const std::size_t voxels = 32 * 12 * 12;
+    const std::size_t centre = voxelIndex(vtc.value().geometry, 16, 6, 6);
+    for (std::size_t t = 0; t < 12; ++t)
+        EXPECT_EQ(data[t * voxels + centre], vtc.value().samples[centre * 12 + t]);
+}
+
+TEST(EndToEnd, TheMainJobRunsWithoutAnyAnswer) {
+    ScratchDir out("e2e_main");
+    ProgramRun run = runProgram({}, out.path().string(), out);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* file : {"Simulated.vtc", "Simulated.nii.gz", "plugin_created.rtc",
+                             "simtrove_block.prt", "simtrove.log"})
+        EXPECT_TRUE(std::filesystem::exists(out.path() / file)) << file;
+    Result<VtcFile> vtc = readVtcFile(out / "Simulated.vtc");
+    ASSERT_TRUE(vtc) << vtc.error();
+    const VtcGeometry& g = vtc.value().geometry;
+    EXPECT_EQ(g.dimX(), 58);
+    EXPECT_EQ(g.dimY(), 40);
+    EXPECT_EQ(g.dimZ(), 46);
+    EXPECT_EQ(g.timePoints, 250);
+    EXPECT_EQ(vtc.value().linkedProtocol, "./simtrove_block.prt");
+    EXPECT_NE(run.out.find("// Plugin>  Selected position: X: 128  Y: 128  Z: 128\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace simtrove::standin

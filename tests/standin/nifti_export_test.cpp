@@ -1,0 +1,85 @@
+#include "standin/nifti_export.h"
+
+#include <gtest/gtest.h>
+#include <nifti1_io.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace simtrove::standin {
+namespace {
+
+struct ImageFree {
+    void operator()(nifti_image* image) const { nifti_image_free(image); }
+};
+
+std::string tempPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() /
+            ("standin_nifti_" + std::to_string(getpid()) + "_" + name))
+        .string();
+}
+
+class NiftiExport : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NiftiExport, ReadsBackWithGeometryAffineAndTimeCourses) {
+    const VtcGeometry g{41, 50, 68, 74, 59, 65, 3, 5, 2.5f};  // 3 x 2 x 2 voxels, 5 volumes
+    std::vector<float> samples(std::size_t(g.sampleCount()));
+    // Sample t of voxel v in the VTC layout (time fastest) holds 100 v + t.
+    for (std::size_t v = 0; v < g.voxelCount(); ++v)
+        for (std::size_t t = 0; t < 5; ++t) samples[v * 5 + t] = float(100 * v + t);
+    const std::string path = tempPath(GetParam());
+    ASSERT_EQ(writeNiftiFile(path, g, samples), "");
+
+    std::unique_ptr<nifti_image, ImageFree> image(nifti_image_read(path.c_str(), 1));
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->ndim, 4);
+    EXPECT_EQ(image->nx, 3);
+    EXPECT_EQ(image->ny, 2);
+    EXPECT_EQ(image->nz, 2);
+    EXPECT_EQ(image->nt, 5);
+    EXPECT_EQ(image->datatype, NIFTI_TYPE_FLOAT32);
+    EXPECT_EQ(image->dx, 3.0f);
+    EXPECT_EQ(image->dy, 3.0f);
+    EXPECT_EQ(image->dz, 3.0f);
+    EXPECT_EQ(image->dt, 2.5f);
+    EXPECT_EQ(image->xyz_units, NIFTI_UNITS_MM);
+    EXPECT_EQ(image->time_units, NIFTI_UNITS_SEC);
+    // Affine: voxel (i, j, k) at (41 + 3i, 68 + 3j, 59 + 3k), in both forms.
+    const float expected[3][4] = {{3, 0, 0, 41}, {0, 3, 0, 68}, {0, 0, 3, 59}};
+    EXPECT_EQ(image->sform_code, NIFTI_XFORM_SCANNER_ANAT);
+    EXPECT_EQ(image->qform_code, NIFTI_XFORM_SCANNER_ANAT);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(image->sto_xyz.m[r][c], expected[r][c]) << r << c;
+            EXPECT_NEAR(image->qto_xyz.m[r][c], expected[r][c], 1e-6) << r << c;
+        }
+    // The time course of voxel (2, 1, 1), index 2 + 1*3 + 1*6 = 11.
+    const float* data = static_cast<const float*>(image->data);
+    for (std::size_t t = 0; t < 5; ++t) EXPECT_EQ(data[t * 12 + 11], float(1100 + t)) << t;
+    std::filesystem::remove(path);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, NiftiExport, ::testing::Values("a.nii", "b.nii.gz"));
+
+TEST(NiftiExportErrors, RefusesWhatItCannotWrite) {
+    const VtcGeometry g{0, 3, 0, 3, 0, 3, 1, 2, 2.0f};
+    const std::vector<float> samples(std::size_t(g.sampleCount()), 1.0f);
+    EXPECT_TRUE(hasNiftiExtension("x.nii"));
+    EXPECT_TRUE(hasNiftiExtension("dir/x.nii.gz"));
+    EXPECT_FALSE(hasNiftiExtension("x.vtc"));
+    EXPECT_FALSE(hasNiftiExtension("nii"));
+    EXPECT_EQ(writeNiftiFile("x.vtc", g, samples),
+              "x.vtc: cannot write NIfTI: the name must end in .nii or .nii.gz");
+    EXPECT_EQ(writeNiftiFile("/nonexistent-dir/x.nii.gz", g, samples),
+              "/nonexistent-dir/x.nii.gz: cannot write NIfTI: cannot create the file");
+    EXPECT_EQ(writeNiftiFile("x.nii", g, std::vector<float>(3)),
+              "x.nii: cannot write NIfTI: sample count does not match the geometry");
+    VtcGeometry empty = g;
+    empty.timePoints = 0;
+    EXPECT_EQ(writeNiftiFile("x.nii", empty, {}),
+              "x.nii: cannot write NIfTI: the VTC has no time points");
+}
+
+}  // namespace
+}  // namespace simtrove::standin
