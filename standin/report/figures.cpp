@@ -125,7 +125,7 @@ std::string tickLabel(double value, double step) {
 RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const float> predictors,
                           int volumes) {
     const int columns = int(names.size()) + 1;
-    constexpr int kColumnWidth = 56, kGap = 6, kLeft = 90, kTop = 60;
+    constexpr int kColumnWidth = 56, kGap = 6, kLeft = 90, kTop = 76;
     const int matrixHeight = std::clamp(volumes * 2, 240, 520);
     const int legendLines = columns;
     const int width = std::max(kLeft + columns * (kColumnWidth + kGap) + 40, 560);
