@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "standin/report/report_command.h"
@@ -58,14 +57,17 @@ void writeProbe(const fs::path& page, const fs::path& probe) {
     std::ofstream(probe, std::ios::binary) << html;
 }
 
-// Counts from the dumped DOM: {images, loaded}, or {-1, -1}.
+// The number in attribute="N" of the dumped DOM, or -1.
+int attribute(const std::string& dom, const std::string& name) {
+    const std::string key = name + "=\"";
+    const std::size_t at = dom.find(key);
+    if (at == std::string::npos) return -1;
+    return std::atoi(dom.c_str() + at + key.size());
+}
+
+// Counts from the dumped DOM: {images, loaded}, -1 where missing.
 std::pair<int, int> probeCounts(const std::string& dom) {
-    std::smatch m;
-    const std::regex images("data-images=\"(\\d+)\""), loaded("data-loaded=\"(\\d+)\"");
-    if (!std::regex_search(dom, m, images)) return {-1, -1};
-    const int n = std::stoi(m[1]);
-    if (!std::regex_search(dom, m, loaded)) return {-1, -1};
-    return {n, std::stoi(m[1])};
+    return {attribute(dom, "data-images"), attribute(dom, "data-loaded")};
 }
 
 std::size_t imgTags(const std::string& html) {
