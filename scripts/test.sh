@@ -4,7 +4,7 @@
 # and UndefinedBehaviorSanitizer. Extra arguments go to ctest (e.g. -LE slow).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh chromium
 jobs=$(nproc)
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSIMTROVE_WERROR=ON

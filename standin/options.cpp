@@ -298,6 +298,9 @@ otherwise they take the plug-in's default (a question: no; the protocol dialog:
 cancel). Exit status: 0 when the plug-in's run completed, 1 when it refused, was
 cancelled or failed, 2 on errors of this program (options, unreadable input files,
 files that could not be written, answers that do not fit their prompt).
+
+tavimo-standin report DATA --design FILE [--out DIR] analyses a simulated VTC
+(GLM, t-maps, pictures, report.html); see tavimo-standin report --help.
 )";
 }
 
