@@ -140,6 +140,7 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
     Result<PluginOutcome> outcome =
         runPluginLibrary(pluginFilePath(options.pluginPath, env.programPath));
     if (!outcome) return fail(env.err, outcome.error());
+    if (options.timings) session.timings().print(env.err);
     dialogs.reportUnused();
     log.close();
     if (!log) return fail(env.err, logPath + ": cannot write the log");

@@ -128,8 +128,20 @@ int HostSession::yesNoMessageBox(const char* question) {
     return dialogs_.askYesNo(text(question)) ? 1 : 0;
 }
 
+// The plug-in announces its two synthesis passes in the log; the signal pass
+// ends when it stops the busy cursor.
+void HostSession::notePhase(const std::string& line) {
+    if (line == "// Plugin>  Creating noise data...") {
+        timings_.begin(Phase::Noise);
+    } else if (line == "// Plugin>  Creating signal + noise data...") {
+        timings_.end(Phase::Noise);
+        timings_.begin(Phase::Signal);
+    }
+}
+
 int HostSession::logText(const char* line) {
     const std::string content = text(line);
+    notePhase(content);
     console_.out << content << "\n" << std::flush;
     if (console_.logFile != nullptr) *console_.logFile << content << "\n";
     if (busy_ && console_.errIsTerminal) {
@@ -172,6 +184,7 @@ int HostSession::showBusyCursor() {
 }
 
 int HostSession::stopBusyCursor() {
+    timings_.end(Phase::Signal);
     busy_ = false;
     clearProgress();
     return 1;
@@ -328,10 +341,18 @@ float* HostSession::getVtcFloatData() {
 std::string HostSession::writeVtc(const std::string& path) {
     const VtcGeometry g = vtcGeometry();
     const std::span<const float> samples(vtc_->samples.data(), std::size_t(g.sampleCount()));
-    if (hasNiftiExtension(path)) return writeNiftiFile(path, g, samples);
-    const std::string linked =
-        fieldText(vtc_->header.LinkedProtocolFile, sizeof vtc_->header.LinkedProtocolFile);
-    return writeVtcFile(path, g, linked, samples);
+    const Phase phase = hasNiftiExtension(path) ? Phase::SaveNifti : Phase::SaveVtc;
+    timings_.begin(phase);
+    std::string problem;
+    if (phase == Phase::SaveNifti) {
+        problem = writeNiftiFile(path, g, samples);
+    } else {
+        const std::string linked =
+            fieldText(vtc_->header.LinkedProtocolFile, sizeof vtc_->header.LinkedProtocolFile);
+        problem = writeVtcFile(path, g, linked, samples);
+    }
+    timings_.end(phase);
+    return problem;
 }
 
 int HostSession::saveVtc(const char* fileName) {
@@ -384,6 +405,7 @@ int HostSession::getProtocolCondition(int index, prtcond_header* condition) {
 }
 
 int HostSession::clearDesignMatrix() {
+    timings_.begin(Phase::DesignMatrix);
     designMatrix_.clear();
     return 1;
 }
@@ -436,6 +458,7 @@ int HostSession::saveDesignMatrix(const char* fileName) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << formatDesignMatrix(designMatrix_);
     file.close();
+    timings_.end(Phase::DesignMatrix);
     if (!file) {
         hostError("Cannot save the design matrix: " + path +
                   ": cannot write: " + std::strerror(errno));

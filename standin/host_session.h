@@ -27,6 +27,7 @@
 #include "host/records.h"
 #include "standin/design_matrix.h"
 #include "standin/dialogs.h"
+#include "standin/phase_timings.h"
 #include "standin/protocol.h"
 #include "standin/voi_file.h"
 #include "standin/vtc_file.h"
@@ -106,6 +107,9 @@ class HostSession {
     VtcGeometry vtcGeometry() const;
     const Protocol& protocol() const { return protocol_; }
     const DesignMatrix& designMatrix() const { return designMatrix_; }
+    // Time spent in each phase of the run, measured at the host calls that
+    // begin and end it.
+    const PhaseTimings& timings() const { return timings_; }
 
   private:
     struct Vtc {
@@ -114,6 +118,7 @@ class HostSession {
     };
 
     void hostError(const std::string& message);
+    void notePhase(const std::string& line);
     void warning(const std::string& message);
     void clearProgress();
     void loadProtocol(const std::string& path);
@@ -134,6 +139,7 @@ class HostSession {
     std::string protocolPath_;
     DesignMatrix designMatrix_;
     std::vector<int> emptyVoxels_ = std::vector<int>(3, 0);
+    PhaseTimings timings_;
 };
 
 }  // namespace simtrove::standin

@@ -173,6 +173,7 @@ const std::map<std::string, Handler>& handlers() {
         {"--answers",
          [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.answersFile); }},
         {"--nifti", [](ValueReader&, Options& o, auto&) { return o.nifti = true; }},
+        {"--timings", [](ValueReader&, Options& o, auto&) { return o.timings = true; }},
         {"--ask", [](ValueReader&, Options& o, auto&) { return o.ask = true; }},
         {"--time-points", [](ValueReader& in, Options& o,
                              auto&) { return store(in.numberOrCancel(), o.answers.timePoints); }},
@@ -268,6 +269,8 @@ Program:
                         built-in protocol (default: the current directory; created)
   --ask                 no embedded answers: ask every unanswered prompt on the terminal
   --nifti               also write a NIfTI copy (NAME.nii.gz) beside a saved VTC
+  --timings             print the time of each phase of the run (design matrix,
+                        noise, signal, saving the VTC and the NIfTI copy) on stderr
   -h, --help            show this text and exit
 
 Host documents:

@@ -44,6 +44,7 @@ struct Options {
     PromptAnswers answers;
     bool nifti = false;
     bool ask = false;
+    bool timings = false;
 };
 
 Result<Options> parseCommandLine(const std::vector<std::string>& args);

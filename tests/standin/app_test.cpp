@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <memory>
+#include <regex>
 #include <set>
 
 #include "host/host_function_list.h"
+#include "standin/phase_timings.h"
 #include "tests/standin/program_runner.h"
 
 namespace simtrove::standin {
@@ -106,6 +108,40 @@ TEST(Program, FindsThePlugInBuiltBesideIt) {
     EXPECT_TRUE(std::filesystem::exists(found)) << found;
     EXPECT_EQ(std::filesystem::path(found).filename(), "libsimtrove.so");
     EXPECT_EQ(defaultPluginPath("/nowhere/bin/tavimo-standin"), "/nowhere/plugin/libsimtrove.so");
+}
+
+}  // namespace
+}  // namespace simtrove::standin
+
+namespace simtrove::standin {
+namespace {
+
+// Every phase of a small scripted run is timed, and the line lists them in order.
+TEST(Program, TimingsListEveryPhaseOfTheRun) {
+    ScratchDir scratch("timings");
+    ProgramRun run = runProgram({"--out", scratch.path().string(), "--timings", "--time-points",
+                                 "12", "--nifti", "--use-cross", "yes", "--condition", "2",
+                                 "--save", "t.vtc", "--protocol", "examples/block.prt"},
+                                STANDIN_SOURCE_DIR, scratch);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::regex line(
+        "timings: design matrix [0-9.]+ s, noise [0-9.]+ s, signal [0-9.]+ s, save VTC [0-9.]+ s, "
+        "save NIfTI [0-9.]+ s, total [0-9.]+ s\n");
+    EXPECT_TRUE(std::regex_search(run.err, line)) << run.err;
+}
+
+TEST(PhaseTimingsTest, OnlyRunningPhasesEndAndRepeatedPhasesAddUp) {
+    PhaseTimings timings;
+    timings.end(Phase::Noise);  // never begun: nothing happens
+    EXPECT_EQ(timings.seconds(Phase::Noise), 0.0);
+    timings.begin(Phase::SaveVtc);
+    EXPECT_TRUE(timings.running(Phase::SaveVtc));
+    timings.end(Phase::SaveVtc);
+    const double first = timings.seconds(Phase::SaveVtc);
+    EXPECT_FALSE(timings.running(Phase::SaveVtc));
+    timings.begin(Phase::SaveVtc);
+    timings.end(Phase::SaveVtc);
+    EXPECT_GE(timings.seconds(Phase::SaveVtc), first);
 }
 
 }  // namespace
