@@ -2,21 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/numerics/numerics_testing.h"
+
 #include <climits>
+
+using simtrove::testing::fatalText;
 
 namespace {
 
 // Exact stderr of a fatal exit with the given message (as a regex: dots escaped).
-std::string fatalText(const std::string& message) {
-    std::string escaped;
-    for (char c : message) {
-        if (c == '.' || c == '(' || c == ')' || c == '[' || c == ']') escaped += '\\';
-        escaped += c;
-    }
-    return "^Calvento run-time error\\.\\.\\.\n" + escaped +
-           "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$";
-}
-
 struct Range {
     int lo, hi;
 };

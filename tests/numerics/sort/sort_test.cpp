@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/numerics/numerics_testing.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <random>
@@ -9,17 +11,9 @@
 #include <utility>
 #include <vector>
 
-namespace {
+using simtrove::testing::fatalText;
 
-std::string fatalText(const std::string& message) {
-    std::string escaped;
-    for (char c : message) {
-        if (std::string(".()[]{}*+?^$|\\").find(c) != std::string::npos) escaped += '\\';
-        escaped += c;
-    }
-    return "^Calvento run-time error\\.\\.\\.\n" + escaped +
-           "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$";
-}
+namespace {
 
 // A 1-based view of a std::vector: element 0 is a guard that must stay untouched,
 // and one guard sits behind the last element.

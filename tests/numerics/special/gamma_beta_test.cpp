@@ -2,32 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/numerics/numerics_testing.h"
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
 
+using simtrove::testing::fatalText;
+using simtrove::testing::closedFormQ;
+
 namespace {
-
-std::string fatalText(const std::string& message) {
-    std::string escaped;
-    for (char c : message) {
-        if (std::string(".()[]{}*+?^$|\\").find(c) != std::string::npos) escaped += '\\';
-        escaped += c;
-    }
-    return "^Calvento run-time error\\.\\.\\.\n" + escaped +
-           "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$";
-}
-
-// Q(n, x) for integer n in closed form: e^-x * sum_{k<n} x^k / k!.
-double closedFormQ(int n, double x) {
-    double term = 1.0, sum = 1.0;
-    for (int k = 1; k < n; ++k) {
-        term *= x / k;
-        sum += term;
-    }
-    return std::exp(-x) * sum;
-}
 
 // Published IEEE-754 bit patterns of the log-gamma series constants.
 TEST(LogGammaConstants, MatchTheListedBitPatterns) {

@@ -2,22 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/numerics/numerics_testing.h"
+
 #include <cmath>
 #include <random>
 #include <string>
 #include <vector>
 
-namespace {
+using simtrove::testing::fatalText;
+using simtrove::testing::closedFormQ;
 
-std::string fatalText(const std::string& message) {
-    std::string escaped;
-    for (char c : message) {
-        if (std::string(".()[]{}*+?^$|\\").find(c) != std::string::npos) escaped += '\\';
-        escaped += c;
-    }
-    return "^Calvento run-time error\\.\\.\\.\n" + escaped +
-           "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$";
-}
+namespace {
 
 struct Fit {
     float a = 0, b = 0, sigma_a = 0, sigma_b = 0, chi_sq = 0, q = 0;
@@ -52,16 +47,6 @@ TEST(FitLine, ExactLineWithAndWithoutWeights) {
     EXPECT_NEAR(f.sigma_a, std::sqrt(7.0 / 3.0), 2e-7);
     EXPECT_NEAR(f.sigma_b, std::sqrt(0.5), 2e-7);
     EXPECT_EQ(f.q, 1.0f);
-}
-
-// Q(m, x) for integer m in closed form.
-double closedFormQ(int m, double x) {
-    double term = 1.0, sum = 1.0;
-    for (int k = 1; k < m; ++k) {
-        term *= x / k;
-        sum += term;
-    }
-    return std::exp(-x) * sum;
 }
 
 // Reference: weighted least squares by the normal equations in double, with q from the
