@@ -156,26 +156,27 @@ int HostSession::getIntegerInput(const char* prompt, int defaultValue, int minim
     return dialogs_.askInteger(text(prompt), defaultValue, minimum, maximum);
 }
 
+// Hands a chosen path to the plug-in's buffer of kHostPathCapacity bytes.
+static int answerFileDialog(const std::optional<std::string>& path, char* buffer) {
+    if (!path) return 0;
+    std::snprintf(buffer, kHostPathCapacity, "%s", path->c_str());
+    return 1;
+}
+
 int HostSession::getOpenFileName(const char* title, const char* defaultName, const char* filter,
                                  char* buffer) {
     if (buffer == nullptr) return 0;
     clearProgress();
-    std::optional<std::string> path =
-        dialogs_.askOpenFile(text(title), text(defaultName), text(filter));
-    if (!path) return 0;
-    std::snprintf(buffer, kHostPathCapacity, "%s", path->c_str());
-    return 1;
+    return answerFileDialog(dialogs_.askOpenFile(text(title), text(defaultName), text(filter)),
+                            buffer);
 }
 
 int HostSession::getSaveFileName(const char* title, const char* defaultName, const char* filter,
                                  char* buffer) {
     if (buffer == nullptr) return 0;
     clearProgress();
-    std::optional<std::string> path =
-        dialogs_.askSaveFile(text(title), text(defaultName), text(filter));
-    if (!path) return 0;
-    std::snprintf(buffer, kHostPathCapacity, "%s", path->c_str());
-    return 1;
+    return answerFileDialog(dialogs_.askSaveFile(text(title), text(defaultName), text(filter)),
+                            buffer);
 }
 
 int HostSession::showBusyCursor() {

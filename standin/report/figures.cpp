@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "standin/report/colormap.h"
+#include "standin/report/text_format.h"
 
 namespace simtrove::report {
 namespace {
@@ -17,18 +18,6 @@ constexpr Rgb kFaint{200, 200, 200};
 constexpr Rgb kDataColour{110, 110, 110};
 constexpr Rgb kModelColour{213, 94, 0};
 constexpr Rgb kPredictorColour{0, 114, 178};
-
-std::string format(const char* pattern, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-std::string gridText(const std::array<int, 3>& p) {
-    char text[48];
-    std::snprintf(text, sizeof text, "(%d, %d, %d)", p[0], p[1], p[2]);
-    return text;
-}
 
 // Maps [lo, hi] to [0, 1]; a degenerate range maps everything to 0.5.
 double unit(double value, double lo, double hi) {
@@ -75,8 +64,8 @@ void drawColourBar(RgbImage& img, int x, int y, int height, double lo, double hi
     for (const double t : ticks)
         if (t >= lo && t <= hi && unit(t, lo, hi) > 0.08 && unit(t, lo, hi) < 0.92)
             label(t, tickLabel(t, step));
-    label(lo, format("%.1f", lo));
-    label(hi, format("%.1f", hi));
+    label(lo, formatNumber("%.1f", lo));
+    label(hi, formatNumber("%.1f", hi));
 }
 
 // One orthogonal plane: axis h runs to the right, axis v upwards, `fixed` at `at`.
@@ -162,7 +151,7 @@ RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const
     for (const double t : ticks) {
         const int y = kTop + int(std::lround(t * matrixHeight / std::max(volumes, 1)));
         img.fillRect(kLeft - 8, y, 6, 1, kInk);
-        const std::string label = format("%.0f", t);
+        const std::string label = formatNumber("%.0f", t);
         img.drawText(kLeft - 12 - textWidth(label, kText), y - 6, label, kInk, kText);
     }
     int y = kTop + matrixHeight + 8 + kLine + 16;
@@ -208,11 +197,11 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
     RgbImage img(width, height);
     img.drawText(20, 12, "PREDICTOR " + s.name + ": T OVER THE MEAN IMAGE", kInk, kText);
     img.drawText(20, 12 + kLine,
-                 "SHOWN: P < " + format("%.2g", summary.alpha) + " BONFERRONI (|T| > " +
-                     format("%.2f", thr) + ", DF " + std::to_string(summary.degreesOfFreedom) + ")",
+                 "SHOWN: P < " + formatNumber("%.2g", summary.alpha) + " BONFERRONI (|T| > " +
+                     formatNumber("%.2f", thr) + ", DF " + std::to_string(summary.degreesOfFreedom) + ")",
                  kInk, kText);
     img.drawText(20, 12 + 2 * kLine,
-                 "PEAK T " + format("%.2f", s.peakT) + " AT VOXEL " + gridText(s.peakGrid), kInk,
+                 "PEAK T " + formatNumber("%.2f", s.peakT) + " AT VOXEL " + tripleText(s.peakGrid), kInk,
                  kText);
 
     int x0 = kLeft;
@@ -273,10 +262,10 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
     const std::array<int, 3> pos = grid.position(voxel);
     img.drawText(
         20, 12,
-        "TIME COURSE OF VOXEL " + gridText(pos) + ", VMR " + gridText(grid.vmrPosition(pos)), kInk,
+        "TIME COURSE OF VOXEL " + tripleText(pos) + ", VMR " + tripleText(grid.vmrPosition(pos)), kInk,
         kText);
     img.drawText(20, 12 + kLine,
-                 "PREDICTOR " + name + ": T = " + format("%.2f", maps.tValue(predictor, voxel)),
+                 "PREDICTOR " + name + ": T = " + formatNumber("%.2f", maps.tValue(predictor, voxel)),
                  kInk, kText);
 
     auto xOf = [&](double t) {
@@ -339,7 +328,7 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
         const int tx = xOf(t);
         img.fillRect(tx, kPredTop + kPredHeight, 1, 6, kInk);
         img.fillRect(tx, kTop + kMainHeight, 1, 6, kInk);
-        const std::string text = format("%.0f", t);
+        const std::string text = formatNumber("%.0f", t);
         img.drawText(tx - textWidth(text, kText) / 2, kPredTop + kPredHeight + 10, text, kInk,
                      kText);
     }
@@ -365,7 +354,7 @@ RgbImage drawTsnrSlice(const VolumeGrid& grid, const ReportSummary& summary, int
     const int width = kLeft + w + 150, height = kTop + std::max(h, 200) + 70;
     RgbImage img(width, height);
     img.drawText(20, 12, "TSNR = MEAN / SD OVER TIME, Z = " + std::to_string(z), kInk, kText);
-    img.drawText(20, 12 + kLine, "MEDIAN TSNR OF THE VTC: " + format("%.1f", summary.tsnr), kInk,
+    img.drawText(20, 12 + kLine, "MEDIAN TSNR OF THE VTC: " + formatNumber("%.1f", summary.tsnr), kInk,
                  kText);
     for (int y = 0; y < grid.dims[1]; ++y)
         for (int x = 0; x < grid.dims[0]; ++x) {

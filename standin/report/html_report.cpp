@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "standin/report/text_format.h"
+
 namespace simtrove::report {
 namespace {
 
@@ -18,20 +20,8 @@ constexpr const char* kStyle =
 // Variance inflation above this is worth a warning on the page.
 constexpr double kInflationWarning = 10.0;
 
-std::string format(const char* pattern, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, pattern, value);
-    return text;
-}
-
-std::string triple(const std::array<int, 3>& v) {
-    char text[48];
-    std::snprintf(text, sizeof text, "(%d, %d, %d)", v[0], v[1], v[2]);
-    return text;
-}
-
 std::string pValue(double p) {
-    return p < 1e-4 ? format("%.2e", p) : format("%.4f", p);
+    return p < 1e-4 ? formatNumber("%.2e", p) : formatNumber("%.4f", p);
 }
 
 std::string figure(const ImageFile& image) {
@@ -50,16 +40,16 @@ std::string row(const std::string& label, const std::string& value, bool numeric
 std::string predictorSection(const PredictorSummary& s, const PredictorFiles& files,
                              const ReportSummary& summary) {
     std::string html = "<h2>Predictor " + htmlEscape(s.name) + "</h2>\n<table>\n";
-    html += row("peak t", format("%.2f", s.peakT));
+    html += row("peak t", formatNumber("%.2f", s.peakT));
     html += row("peak p (two-tailed)", pValue(s.peakP));
-    html += row("peak grid position (x, y, z)", triple(s.peakGrid));
-    html += row("peak VMR position (x, y, z)", triple(s.peakVmr));
+    html += row("peak grid position (x, y, z)", tripleText(s.peakGrid));
+    html += row("peak VMR position (x, y, z)", tripleText(s.peakVmr));
     html += row("voxels with p &lt; " + pValue(summary.pThreshold),
                 std::to_string(s.voxelsAbove) + " (" + std::to_string(s.positiveAbove) +
                     " positive, " + std::to_string(s.negativeAbove) + " negative)");
     html += row("mean signal change in those voxels",
-                s.meanPercentChange ? format("%.2f %%", *s.meanPercentChange) : "&mdash;");
-    html += row("variance inflation by the other columns", format("%.1f", s.varianceInflation));
+                s.meanPercentChange ? formatNumber("%.2f %%", *s.meanPercentChange) : "&mdash;");
+    html += row("variance inflation by the other columns", formatNumber("%.1f", s.varianceInflation));
     if (!files.tMap.empty())
         html += row("t-map",
                     "<a href=\"" + htmlEscape(files.tMap) + "\">" + htmlEscape(files.tMap) + "</a>",
@@ -69,7 +59,7 @@ std::string predictorSection(const PredictorSummary& s, const PredictorFiles& fi
         html +=
             "<p class=\"warn\">The other predictors and the constant nearly reproduce this "
             "predictor (its coefficient variance is " +
-            format("%.0f", s.varianceInflation) +
+            formatNumber("%.0f", s.varianceInflation) +
             " times what it would be alone), so its t values are small for that reason. "
             "This happens when conditions together fill the whole run, rest included; leave "
             "the baseline condition out of the model (<code>--exclude NAME</code>).</p>\n";
@@ -116,21 +106,21 @@ std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summar
         "<p>Every voxel's time course was fitted with all predictors of the design matrix plus "
         "a constant. The t value of each predictor is its coefficient over its standard "
         "error; p is two-tailed. A voxel counts as detected when p is below " +
-        format("%.2g", summary.alpha) + " divided by the number of voxels (Bonferroni).</p>\n";
+        formatNumber("%.2g", summary.alpha) + " divided by the number of voxels (Bonferroni).</p>\n";
     html += "<table>\n";
     html += row("data", htmlEscape(page.dataFile), false);
     html += row("design matrix", htmlEscape(page.designFile), false);
     html += row("grid (x &times; y &times; z)", std::to_string(g.dims[0]) + " &times; " +
                                                     std::to_string(g.dims[1]) + " &times; " +
                                                     std::to_string(g.dims[2]));
-    html += row("VMR position of voxel (0, 0, 0)", triple(g.start));
+    html += row("VMR position of voxel (0, 0, 0)", tripleText(g.start));
     html += row("voxel edge (VMR voxels)", std::to_string(g.resolution));
     html += row("volumes", std::to_string(summary.volumes));
     html += row("voxels", std::to_string(summary.voxels));
     html += row("degrees of freedom", std::to_string(summary.degreesOfFreedom));
     html += row("Bonferroni threshold", "p &lt; " + pValue(summary.pThreshold) + " (|t| &gt; " +
-                                            format("%.2f", summary.tThreshold) + ")");
-    html += row("overall tSNR (median of mean / sd)", format("%.2f", summary.tsnr));
+                                            formatNumber("%.2f", summary.tThreshold) + ")");
+    html += row("overall tSNR (median of mean / sd)", formatNumber("%.2f", summary.tsnr));
     html += "</table>\n" + figure(page.design);
     for (std::size_t j = 0; j < summary.predictors.size(); ++j)
         html += predictorSection(summary.predictors[j],
