@@ -1,9 +1,25 @@
 #include "plugin/simtrove_plugin.h"
 #include "plugin/tavimo_plugin_interface.h"
 
-TavimoPluginInterface* SIMTROVE_CDECL createPlugin() { return new SimtrovePlugin; }
+#if defined(_MSC_VER)
+#include "plugin/plugin_operations.h"
+#include "plugin/windows/msvc_abi_runtime.h"
+#endif
 
-const char* SIMTROVE_CDECL getPluginName() { return "Simtrove"; }
+TavimoPluginInterface* SIMTROVE_CDECL createPlugin() {
+#if defined(_MSC_VER)
+    // Compiled in the host's C++ ABI (plugin/windows/): no exception of this
+    // library's runtime can reach the host, so a failed allocation answers null.
+    void* memory = simtrove_allocate_object(sizeof(SimtrovePlugin));
+    return memory == nullptr ? nullptr : ::new (memory) SimtrovePlugin;
+#else
+    return new SimtrovePlugin;
+#endif
+}
+
+const char* SIMTROVE_CDECL getPluginName() {
+    return "Simtrove";
+}
 
 const char* SIMTROVE_CDECL getPluginDescription() {
     return "This tool allows to create simulated volume time course (VTC) data. Based on the "
@@ -16,10 +32,18 @@ const char* SIMTROVE_CDECL getPluginDescription() {
            "data analysis methods for research and education.<br>";
 }
 
-const char* SIMTROVE_CDECL getAuthor() { return "<i>Ansel Merrow</i>, Oskaris B.V."; }
+const char* SIMTROVE_CDECL getAuthor() {
+    return "<i>Ansel Merrow</i>, Oskaris B.V.";
+}
 
-const char* SIMTROVE_CDECL getHelpFile() { return ""; }
+const char* SIMTROVE_CDECL getHelpFile() {
+    return "";
+}
 
-const char* SIMTROVE_CDECL getPluginVersion() { return "2.0"; }
+const char* SIMTROVE_CDECL getPluginVersion() {
+    return "2.0";
+}
 
-const char* SIMTROVE_CDECL getGUIScript() { return ""; }
+const char* SIMTROVE_CDECL getGUIScript() {
+    return "";
+}

@@ -3,7 +3,9 @@
 // An object is only its virtual table pointer. Virtual slots, in order: the
 // destructor, execute(), initPlugin(). The host creates objects with
 // createPlugin(), calls initPlugin() once, execute() any number of times, and
-// ends an object's life by deleting it through this interface.
+// ends an object's life by deleting it through this interface. execute() may be
+// called only after initPlugin() returned true (until then it returns false).
+// On Windows the class is compiled in the host's C++ ABI (plugin/windows/).
 #pragma once
 
 #include "plugin/export.h"

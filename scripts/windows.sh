@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The Windows builds, checked for real:
 #  1. the 32-bit plug-in DLL and Tavimo.exe (MinGW i686, SSE2 arithmetic, static
-#     runtimes); the DLL's export table is checked;
+#     runtimes, the classes and the host's calls on them compiled by clang in
+#     the host's Microsoft C++ ABI); the DLL's export table is checked against
+#     the names that compiler gives, and a host-side test program whose call
+#     sites are compiled in that ABI creates, calls and deletes plug-in objects
+#     (the same for the 64-bit build);
 #  2. scripted runs of the Windows host and plug-in under Wine, in cluster mode and
 #     in VOI mode, whose VTC, design matrix and log must be byte-identical to the
 #     Linux runs with the same answers. The 32-bit build runs where this machine
@@ -15,7 +19,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     apt-get update > /dev/null
 fi
-scripts/install-deps.sh g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine32:i386 qemu-user-static
+scripts/install-deps.sh g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang-14 llvm-14 wine64 wine32:i386 \
+    qemu-user-static
 jobs=$(nproc)
 
 # A kernel without 32-bit support runs i386 programs (the 32-bit Wine loader)
@@ -33,12 +38,13 @@ fi
 build_windows() {  # build_windows <dir> <toolchain>
     cmake -S . -B "$1" -DCMAKE_TOOLCHAIN_FILE="cmake/$2" -DCMAKE_BUILD_TYPE=Release \
           -DSIMTROVE_BUILD_TESTS=OFF -DSIMTROVE_BUILD_BENCH=OFF -DSIMTROVE_WERROR=ON > /dev/null
-    cmake --build "$1" -j"$jobs" --target simtrove tavimo-standin > /dev/null
+    cmake --build "$1" -j"$jobs" --target simtrove tavimo-standin msvc_abi_host_test > /dev/null
 }
 
 build_windows build/win32 toolchain-mingw-i686.cmake
-tests/windows/check_dll_exports.sh build/win32/plugin/simtrove.dll
+tests/windows/check_dll_exports.sh build/win32/plugin/simtrove.dll i686
 build_windows build/win64 toolchain-mingw-x86_64.cmake
+tests/windows/check_dll_exports.sh build/win64/plugin/simtrove.dll x86_64
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DSIMTROVE_WERROR=ON > /dev/null
 cmake --build build/release -j"$jobs" --target simtrove tavimo-standin > /dev/null
@@ -71,14 +77,26 @@ compare() {  # compare <name>: the outputs of <name> against the Linux runs
     return $status
 }
 
+host_abi_test() {  # host_abi_test <wine loader> <build dir>
+    if "$1" "$2/tests/windows/msvc_abi_host_test.exe" "$2/plugin/simtrove.dll" > "$2/host-abi.txt" 2>&1; then
+        echo "  host ABI checks: $(grep -c '^ok' "$2/host-abi.txt") passed"
+    else
+        echo "  host ABI checks FAILED:"
+        sed 's/^/    /' "$2/host-abi.txt"
+        return 1
+    fi
+}
+
 run_all linux build/release/standin/tavimo-standin
 wine_loader=/usr/lib/wine/wine64
 status=0
 echo "== 64-bit Windows build under Wine"
+host_abi_test "$wine_loader" build/win64 || status=1
 run_all win64 "$wine_loader" build/win64/standin/Tavimo.exe
 compare win64 || status=1
 if can_run_32bit; then
     echo "== 32-bit Windows build under Wine"
+    host_abi_test /usr/lib/wine/wine build/win32 || status=1
     run_all win32 /usr/lib/wine/wine build/win32/standin/Tavimo.exe
     compare win32 || status=1
 else

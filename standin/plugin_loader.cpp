@@ -4,6 +4,7 @@
 
 #include "plugin/tavimo_plugin_interface.h"
 #include "standin/platform.h"
+#include "standin/plugin_calls.h"
 
 namespace simtrove::standin {
 
@@ -25,9 +26,9 @@ Result<PluginOutcome> runPluginLibrary(const std::string& path) {
     }
     if (plugin == nullptr) return Result<PluginOutcome>::failure("createPlugin returned no object");
     PluginOutcome outcome;
-    outcome.initialised = plugin->initPlugin();
-    outcome.completed = outcome.initialised && plugin->execute();
-    delete plugin;
+    outcome.initialised = simtrove_call_initPlugin(plugin);
+    outcome.completed = outcome.initialised && simtrove_call_execute(plugin);
+    simtrove_delete_plugin(plugin);
     return outcome;
 }
 

@@ -65,6 +65,14 @@ TEST_F(InitPluginTest, NoHostModuleIsRefusedSilently) {
     EXPECT_TRUE(FakeHost::instance().calls.empty());
 }
 
+TEST_F(InitPluginTest, ExecuteAfterARefusedBindingRefusesWithoutCallingTheHost) {
+    FakeHost::instance().moduleFound = false;
+    std::unique_ptr<TavimoPluginInterface> plugin(createPlugin());
+    EXPECT_FALSE(plugin->initPlugin());
+    EXPECT_FALSE(plugin->execute());
+    EXPECT_TRUE(FakeHost::instance().calls.empty());
+}
+
 TEST_F(InitPluginTest, HostLackingAnUncalledFunctionIsAccepted) {
     FakeHost::instance().absent = {"tvLaunchICADialog"};
     EXPECT_TRUE(init());
