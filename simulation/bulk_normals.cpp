@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "simulation/bulk_normals_stages.h"
 #include "simulation/synthesis.h"
 

@@ -16,7 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 
 namespace simtrove::simulation::stages {
 

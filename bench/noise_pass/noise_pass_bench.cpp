@@ -18,7 +18,7 @@
 
 #include "host/host_functions.h"
 #include "host/host_lookup.h"
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "simulation/fast_noise_pass.h"
 #include "simulation/synthesis.h"
 

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cmath>
 
+#include "numerics/random/deviates_internal.h"
+
 namespace simtrove::random {
 namespace {
 

@@ -3,6 +3,9 @@
 #include <cmath>
 
 #include "numerics/arrays/arrays.h"
+#include "numerics/special/gamma_beta_internal.h"
+
+using namespace simtrove::special;
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "host/host_functions.h"
 #include "host/host_lookup.h"
 #include "host/records.h"
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "plugin/tavimo_plugin_interface.h"
 #include "tests/fuzz/fuzz_input.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "plugin/tavimo_plugin_interface.h"
 #include "tests/support/fake_host.h"
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "simulation/bulk_normals.h"
 #include "simulation/bulk_normals_stages.h"
 #include "simulation/synthesis.h"

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 
 using namespace simtrove::simulation;
 using simtrove::random::DeviateState;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/host_functions.h"
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "tests/support/fake_host.h"
 
 using namespace simtrove::simulation;

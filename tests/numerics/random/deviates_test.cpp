@@ -1,4 +1,4 @@
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 
 #include <gtest/gtest.h>
 

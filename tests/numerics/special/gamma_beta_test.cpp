@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "numerics/special/gamma_beta_internal.h"
 #include "tests/numerics/numerics_testing.h"
 
 #include <bit>
@@ -9,6 +10,9 @@
 #include <cstdint>
 #include <string>
 
+using simtrove::special::kLogGammaCoefficients;
+using simtrove::special::kLogGammaFactor;
+using simtrove::special::kLogGammaSeriesStart;
 using simtrove::testing::fatalText;
 using simtrove::testing::closedFormQ;
 
