@@ -32,6 +32,8 @@ double gammaDensity(double t, double shape) {
 }  // namespace
 
 std::vector<double> twoGammaHrf(double repetitionTime) {
+    // NaN, infinite or vanishing steps would never pass the end of the span.
+    if (!(repetitionTime >= kMinHrfRepetitionTime) || !std::isfinite(repetitionTime)) return {1.0};
     std::vector<double> hrf;
     double sum = 0.0;
     for (std::size_t k = 0;; ++k) {

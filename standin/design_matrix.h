@@ -18,6 +18,8 @@ namespace simtrove::standin {
 
 // Span of the sampled response in seconds.
 inline constexpr double kHrfSpanSeconds = 32.0;
+// The finest sampling step: it bounds the response to 32001 samples.
+inline constexpr double kMinHrfRepetitionTime = 0.001;
 
 struct Predictor {
     std::string name;
@@ -41,7 +43,8 @@ class DesignMatrix {
 
 // The response sampled at 0, tr, 2 tr, ... up to 32 s, with unit sum.
 // Expects 0 < tr <= 10 s; a sampling too coarse to give a positive sum yields
-// the single sample {1} (no smoothing) rather than a sign flip.
+// the single sample {1} (no smoothing) rather than a sign flip, and so does a
+// tr that is not finite or below kMinHrfRepetitionTime.
 std::vector<double> twoGammaHrf(double repetitionTime);
 
 // height in the condition's volumes (clipped to the predictor), 0 elsewhere.

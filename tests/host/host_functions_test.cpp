@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <ostream>
 #include <string>
 
 #include "tests/support/fake_host.h"
@@ -72,6 +75,25 @@ struct VersionCase {
     bool accepted;
 };
 
+// Test names and failure reports show the version, never the struct's bytes.
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.major << "." << c.minor << "." << c.sub << (c.accepted ? " accepted" : " refused");
+}
+
+// Names allow [A-Za-z0-9_] only: a negative part is written "m5".
+std::string versionCaseName(const ::testing::TestParamInfo<VersionCase>& info) {
+    const VersionCase& c = info.param;
+    const int parts[3] = {c.major, c.minor, c.sub};
+    char name[64] = "v";
+    for (int i = 0; i < 3; ++i) {
+        const unsigned magnitude = parts[i] < 0 ? 0u - unsigned(parts[i]) : unsigned(parts[i]);
+        const std::size_t used = std::strlen(name);
+        std::snprintf(name + used, sizeof name - used, "%s%s%u", i > 0 ? "_" : "",
+                      parts[i] < 0 ? "m" : "", magnitude);
+    }
+    return name;
+}
+
 class VersionGateTest : public ::testing::TestWithParam<VersionCase> {};
 
 TEST_P(VersionGateTest, ComparesLexicographicallyAndSigned) {
@@ -87,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(AgainstTwoZeroZero, VersionGateTest,
                                            VersionCase{2, 0, 1, true}, VersionCase{2, 1, 0, true},
                                            VersionCase{2, -1, 99, false},
                                            VersionCase{-2147483647 - 1, 0, 0, false},
-                                           VersionCase{2147483647, 0, 0, true}));
+                                           VersionCase{2147483647, 0, 0, true}),
+                         versionCaseName);
 
 }  // namespace

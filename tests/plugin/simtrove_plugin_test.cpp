@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "host/host_functions.h"
@@ -15,7 +17,7 @@ using simtrove::testing::FakeHost;
 namespace {
 
 class InitPluginTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { FakeHost::install(); }
     void TearDown() override { FakeHost::uninstall(); }
     bool init() {
@@ -28,6 +30,11 @@ struct GateCase {
     int major, minor, sub;
     bool accepted;
 };
+
+// Test names and failure reports show the version, never the struct's bytes.
+void PrintTo(const GateCase& c, std::ostream* os) {
+    *os << c.major << "." << c.minor << "." << c.sub << (c.accepted ? " accepted" : " refused");
+}
 
 class VersionGate : public InitPluginTest, public ::testing::WithParamInterface<GateCase> {};
 
@@ -51,7 +58,13 @@ INSTANTIATE_TEST_SUITE_P(HostVersions, VersionGate,
                          ::testing::Values(GateCase{2, 0, 0, true}, GateCase{1, 9, 9, false},
                                            GateCase{1, 99, 99, false}, GateCase{0, 0, 0, false},
                                            GateCase{2, 0, 1, true}, GateCase{2, 1, 0, true},
-                                           GateCase{3, 0, 0, true}));
+                                           GateCase{3, 0, 0, true}),
+                         [](const auto& info) {
+                             const GateCase& c = info.param;
+                             char name[48];
+                             std::snprintf(name, sizeof name, "v%d_%d_%d", c.major, c.minor, c.sub);
+                             return std::string(name);
+                         });
 
 TEST_F(InitPluginTest, HostWithoutVersionFunctionIsRefusedSilently) {
     FakeHost::instance().absent = {"tvGetVersionOfTavimo"};

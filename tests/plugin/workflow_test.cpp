@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -124,19 +126,26 @@ TEST_F(WorkflowTest, HeaderGoesBackUnchangedButForTheProtocolPath) {
 }
 
 TEST_F(WorkflowTest, TypedClusterPositionIsBoundedByTheBox) {
+    // A different box on every axis, so that no axis can stand in for another.
+    const int box[6] = {100, 110, 60, 90, 20, 44};
+    std::copy(std::begin(box), std::end(box), host.box);
     answerUpToTheMode(2);
-    host.integers.insert(host.integers.end(), {1, 104, 103, 102});
+    host.integers.insert(host.integers.end(), {1, 104, 70, 30});
     host.yesNo = {false};
     ASSERT_TRUE(run());
+    EXPECT_EQ(host.calls[8], "tvLogText(\"// Plugin>  Dims of created VTC, X: 10  Y: 30  Z: 24\")");
     const Calls tail(host.calls.begin() + 26, host.calls.begin() + 31);
-    EXPECT_EQ(tail, (Calls{
-                        "tvYesNoMessageBox(\"Do you want to use the cross position as the cluster center ?\")",
-                        "tvGetIntegerInput(\"Enter X position of simulated cluster: \", 128, 102, 108)",
-                        "tvGetIntegerInput(\"Enter Y position of simulated cluster: \", 128, 102, 108)",
-                        "tvGetIntegerInput(\"Enter Z position of simulated cluster: \", 128, 102, 108)",
-                        "tvLogText(\"// Plugin>  Selected position: X: 104  Y: 103  Z: 102\")"}));
+    EXPECT_EQ(
+        tail,
+        (Calls{
+            "tvYesNoMessageBox(\"Do you want to use the cross position as the cluster center ?\")",
+            "tvGetIntegerInput(\"Enter X position of simulated cluster: \", 128, 102, 108)",
+            "tvGetIntegerInput(\"Enter Y position of simulated cluster: \", 128, 62, 88)",
+            "tvGetIntegerInput(\"Enter Z position of simulated cluster: \", 128, 22, 42)",
+            "tvLogText(\"// Plugin>  Selected position: X: 104  Y: 70  Z: 30\")"}));
     EXPECT_EQ(host.predictors, (std::vector<std::string>{"Rest", "Task"}));
-    EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "tvGetPredictor(0)"), host.calls.end());
+    EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "tvGetPredictor(0)"),
+              host.calls.end());
 }
 
 TEST_F(WorkflowTest, VoiModeAsksOnePredictorPerVoiAndWalksTheVois) {
@@ -273,6 +282,11 @@ const EndCase kEndCases[] = {
      false},
 };
 
+// Test names and failure reports show the case's name, never the struct's bytes.
+void PrintTo(const EndCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class WorkflowEnds : public WorkflowTest, public ::testing::WithParamInterface<EndCase> {};
 
 TEST_P(WorkflowEnds, EndsWhereAndHowItShould) {
@@ -284,6 +298,29 @@ TEST_P(WorkflowEnds, EndsWhereAndHowItShould) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, WorkflowEnds, ::testing::ValuesIn(kEndCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Every run restarts the uniform sequence, while a normal deviate left over by
+// an odd number of draws carries into the next run. 10 x 10 x 10 voxels and the
+// 33 of the cluster make 1033 draws: the second run starts with the leftover
+// and ends even, so the third run repeats the first.
+TEST_F(WorkflowTest, RunsRestartTheSequenceAndCarryTheLeftoverNormal) {
+    std::vector<std::vector<float>> runs;
+    float leftover = 0.0f;
+    for (int r = 0; r < 3; ++r) {
+        answerUpToTheMode(1);
+        host.yesNo = {true};
+        ASSERT_TRUE(run()) << r;
+        runs.push_back(host.samples);
+        if (r == 0) {
+            ASSERT_TRUE(simtrove::random::deviateState().hasCachedNormal);
+            leftover = simtrove::random::deviateState().cachedNormal;
+        }
+    }
+    EXPECT_EQ(runs[2], runs[0]);
+    EXPECT_EQ(runs[1][0], float(100.0 + double(float(double(leftover) * 5.0))));
+    // The slices below the cluster (z < 3) hold the same draws, one place later.
+    for (std::size_t v = 1; v < 300; ++v) ASSERT_EQ(runs[1][v], runs[0][v - 1]) << v;
+}
 
 TEST_F(WorkflowTest, DesignMatrixIsWrittenEvenWhenTheRunIsCancelledLater) {
     host.integers = {5, 0};

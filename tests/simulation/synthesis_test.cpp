@@ -91,10 +91,14 @@ TEST_F(SynthesisTest, LeftoverNormalStartsTheNextRun) {
     EXPECT_NE(second[0], first[0]);
 }
 
-// Predictor values for tests: distinct per time point.
+// Predictor values for tests, shaped like an HRF-convolved block: full-mantissa
+// floats, so that 3 * p rounds differently in float than in double.
 std::vector<float> ramp(std::int64_t n) {
     std::vector<float> values(static_cast<std::size_t>(n));
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = float(0.25 * double(i) - 0.5);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const double t = 1.7 * double(i + 1);
+        values[i] = float(std::pow(t, 5.0) * std::exp(-t) / 120.0 - 0.1);
+    }
     return values;
 }
 
@@ -119,7 +123,7 @@ void applyReferenceCluster(std::vector<float>& samples, const VtcGrid& g, const 
 }
 
 TEST_F(SynthesisTest, ClusterWritesExactlyTheSphereOfThirtyThree) {
-    const VtcGrid grid{9, 9, 9, 4, 10, 20, 30, 1};
+    const VtcGrid grid{9, 8, 7, 4, 10, 20, 30, 1};  // a different size per axis
     host.predictors = {"A"};
     host.predictorValues = {ramp(4)};
     std::vector<float> samples(grid.sampleCount(), -1.0f);
@@ -159,10 +163,10 @@ TEST_F(SynthesisTest, ClippedClusterWritesNothingOutsideAndKeepsTheDrawSequence)
 }
 
 TEST_F(SynthesisTest, VoiVoxelsInCoordinateSpaceThreeAreMirrored) {
-    // Grid from VMR 100 at resolution 2: VMR (128 - b, 128 - c, 128 - a).
-    const VtcGrid grid{6, 6, 6, 2, 100, 100, 100, 2};
+    // Grid from VMR (100, 100, 96) at resolution 2: VMR (128 - b, 128 - c, 128 - a).
+    const VtcGrid grid{6, 5, 7, 2, 100, 100, 96, 2};
     host.predictors = {"A", "B"};
-    host.predictorValues = {ramp(2), {7.0f, 8.0f}};
+    host.predictorValues = {{7.0f, 8.0f}, ramp(2)};
     host.vois = {FakeVoi{"V", {20, 24, 26, 18, 500, 0}}};
     host.coordinateSpace = 3;
     voi_header header{};
@@ -174,20 +178,20 @@ TEST_F(SynthesisTest, VoiVoxelsInCoordinateSpaceThreeAreMirrored) {
         runVoiSignalPass(samples.data(), grid, predictorOfVoi, 1, 3, &seed);
     EXPECT_EQ(result.outcome, SignalOutcome::Completed);
     EXPECT_EQ(result.positionsOutside, 1);  // (128 - 500) lies far outside
-    // Voxel (20, 24, 26) -> VMR (104, 102, 108) -> grid (2, 1, 4).
+    // Voxel (20, 24, 26) -> VMR (104, 102, 108) -> grid (2, 1, 6).
     simtrove::random::deviateState() = {};
     int reference = -1;
     const float n0 = referenceNoise(&reference), n1 = referenceNoise(&reference);
-    const std::size_t first = std::size_t(((4 * 6 + 1) * 6 + 2) * 2);
-    EXPECT_EQ(samples[first], signal(7.0f, n0));
-    EXPECT_EQ(samples[first + 1], signal(8.0f, n1));
+    const std::size_t first = std::size_t(((6 * 5 + 1) * 6 + 2) * 2);
+    EXPECT_EQ(samples[first], signal(host.predictorValues[1][0], n0));
+    EXPECT_EQ(samples[first + 1], signal(host.predictorValues[1][1], n1));
     std::size_t written = 0;
     for (float s : samples) written += s != 0.0f;
     EXPECT_EQ(written, 2u);
 }
 
 TEST_F(SynthesisTest, VoiVoxelsInOtherSpacesAreTakenAsVmrPositions) {
-    const VtcGrid grid{4, 4, 4, 1, 0, 0, 0, 1};
+    const VtcGrid grid{4, 5, 6, 1, 0, 0, 0, 1};
     host.predictors = {"A"};
     host.predictorValues = {{5.0f}};
     host.vois = {FakeVoi{"V", {1, 2, 3}}};
@@ -196,7 +200,7 @@ TEST_F(SynthesisTest, VoiVoxelsInOtherSpacesAreTakenAsVmrPositions) {
     const int predictorOfVoi[] = {0};
     int seed = -1;
     runVoiSignalPass(samples.data(), grid, predictorOfVoi, 1, 2, &seed);
-    EXPECT_NE(samples[std::size_t((3 * 4 + 2) * 4 + 1)], 0.0f);
+    EXPECT_NE(samples[std::size_t((3 * 5 + 2) * 4 + 1)], 0.0f);
     EXPECT_EQ(host.log, (std::vector<std::string>{"// Plugin>    VOI 1 / 1 ..."}));
 }
 

@@ -50,6 +50,14 @@ TEST(TwoGammaHrf, TooCoarseSamplingGivesNoSmoothingInsteadOfASignFlip) {
     EXPECT_EQ(twoGammaHrf(40.0), std::vector<double>{1.0});
 }
 
+// Sampling steps that would never reach 32 s (or reach it only after billions
+// of samples) give no smoothing rather than a loop that does not end.
+TEST(TwoGammaHrf, StepsThatCannotSampleTheSpanGiveNoSmoothing) {
+    for (double tr : {std::nan(""), double(INFINITY), -double(INFINITY), 0.0, -2.0, 1e-300})
+        EXPECT_EQ(twoGammaHrf(tr), std::vector<double>{1.0}) << tr;
+    EXPECT_EQ(twoGammaHrf(kMinHrfRepetitionTime).size(), 32001u);
+}
+
 TEST(Predictor, LongBlockSettlesAtItsHeight) {
     std::vector<float> values(200);
     fillFromCondition(values, Condition{"Task", {{21, 120}}}, 1.0f);

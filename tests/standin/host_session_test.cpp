@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <sstream>
 
 #include "standin/host_exports.h"
@@ -120,6 +122,68 @@ TEST_F(HostSessionTest, TheLayoutOfTheSamplesCannotChangeThroughTheHeader) {
         "through its header; the created ones are kept\n"
         "tavimo-standin: warning: the repetition time in the VTC header is not a positive number "
         "of seconds; the previous one is kept\n");
+}
+
+// A repetition time that is not a number must never be taken: the response
+// would be sampled at NaN seconds, in a loop that does not end.
+TEST_F(HostSessionTest, NonFiniteRepetitionTimesInTheHeaderAreNotTaken) {
+    start();
+    tvCreateVTCForCurrentVMR(12, 0);
+    const std::string protocol = writeFile("p.prt", "simtrove-protocol 1\ncondition A\n3 6\n");
+    for (const float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+          -std::numeric_limits<float>::infinity(), 0.0f}) {
+        vtc_header h;
+        tvGetHeaderOfVTCOfCurrentVMR(&h);
+        std::memcpy(h.host8, &bad, 4);
+        std::snprintf(h.LinkedProtocolFile, sizeof h.LinkedProtocolFile, "%s", protocol.c_str());
+        EXPECT_EQ(tvSetHeaderOfVTCOfCurrentVMR(&h), 1) << bad;
+        EXPECT_EQ(session_->vtcGeometry().repetitionTime, 1.5f) << bad;
+    }
+    tvClearDesignMatrix();
+    tvAddPredictor("A");
+    tvSetPredictorValuesFromCondition("A", 0, 1.0f);
+    EXPECT_EQ(tvApplyTwoGammaHRFToPredictor(0), 1);
+    EXPECT_EQ(tvGetPredictor(0)[3], float(twoGammaHrf(1.5)[1]));
+}
+
+// A misbehaving plug-in may pass null for any pointer: nothing is followed.
+TEST_F(HostSessionTest, NullPointersAreRefusedNotFollowed) {
+    start(VoiSet{0, {{"V", {1, 2, 3}}}});
+    tvCreateVTCForCurrentVMR(2, 0);
+    int a = 0, b = 0;
+    const struct {
+        const char* call;
+        std::function<bool()> refused;
+    } cases[] = {
+        {"version", [&] { return tvGetVersionOfTavimo(nullptr, &a, &b) == 0; }},
+        {"vmr", [&] { return tvGetCurrentVMR(&a, nullptr, &b) == 0; }},
+        {"cross", [&] { return tvGetCrossPositionOfCurrentVMR(&a, &b, nullptr) == 0; }},
+        {"get header", [] { return tvGetHeaderOfVTCOfCurrentVMR(nullptr) == 0; }},
+        {"set header", [] { return tvSetHeaderOfVTCOfCurrentVMR(nullptr) == 0; }},
+        {"protocol", [] { return tvGetProtocol(nullptr) == 0; }},
+        {"condition", [] { return tvGetProtocolCondition(0, nullptr) == 0; }},
+        {"vois", [] { return tvGetVOIs(nullptr) == 0; }},
+        {"voi", [] { return tvGetVOI(0, nullptr) == nullptr; }},
+        {"open", [] { return tvGetOpenFileName("t", "", "f", nullptr) == 0; }},
+        {"save", [] { return tvGetSaveFileName("t", "", "f", nullptr) == 0; }},
+        {"add", [] { return tvAddPredictor(nullptr) == 0; }},
+        {"fill", [] { return tvSetPredictorValuesFromCondition(nullptr, 0, 1.0f) == 0; }},
+        {"save vtc", [] { return tvSaveVTCOfCurrentVMR(nullptr) == 0; }},
+        {"save matrix", [] { return tvSaveSingleStudyGLMDesignMatrix(nullptr) == 0; }},
+        {"log", [] { return tvLogText(nullptr) == 1 && tvMessageBox(nullptr) == 1; }},
+    };
+    for (const auto& c : cases) EXPECT_TRUE(c.refused()) << c.call;
+}
+
+TEST_F(HostSessionTest, AnOversizedVtcIsRefusedWithAUsableEmptyOne) {
+    start();
+    EXPECT_EQ(tvCreateVTCForCurrentVMR(std::numeric_limits<int>::max(), 0), 0);
+    vtc_header h;
+    tvGetHeaderOfVTCOfCurrentVMR(&h);
+    EXPECT_EQ(h.NrOfTimePoints, 0);
+    EXPECT_NE(tvGetVTCFloatDataOfCurrentVMR(), nullptr);
+    EXPECT_TRUE(session_->failed());
 }
 
 TEST_F(HostSessionTest, ALinkedProtocolBecomesTheCurrentProtocol) {

@@ -20,7 +20,8 @@ std::string tempPath(const std::string& name) {
         .string();
 }
 
-class NiftiExport : public ::testing::TestWithParam<const char*> {};
+// A std::string prints as its text: a const char* would put its address into the test names.
+class NiftiExport : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(NiftiExport, ReadsBackWithGeometryAffineAndTimeCourses) {
     const VtcGeometry g{41, 50, 68, 74, 59, 65, 3, 5, 2.5f};  // 3 x 2 x 2 voxels, 5 volumes
@@ -60,7 +61,11 @@ TEST_P(NiftiExport, ReadsBackWithGeometryAffineAndTimeCourses) {
     std::filesystem::remove(path);
 }
 
-INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, NiftiExport, ::testing::Values("a.nii", "b.nii.gz"));
+INSTANTIATE_TEST_SUITE_P(PlainAndCompressed, NiftiExport,
+                         ::testing::Values(std::string("a.nii"), std::string("b.nii.gz")),
+                         [](const auto& info) {
+                             return std::string(info.param == "a.nii" ? "Plain" : "Compressed");
+                         });
 
 TEST(NiftiExportErrors, RefusesWhatItCannotWrite) {
     const VtcGeometry g{0, 3, 0, 3, 0, 3, 1, 2, 2.0f};

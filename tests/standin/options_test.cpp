@@ -143,6 +143,10 @@ TEST(Options, EveryBadValueIsNamed) {
         {{"--tr", "fast"}, "--tr: \"fast\" is not a number"},
         {{"--tr", "0"}, "--tr: the repetition time must be from 0.01 to 10 seconds"},
         {{"--tr", "11"}, "--tr: the repetition time must be from 0.01 to 10 seconds"},
+        {{"--tr", "0.0099"}, "--tr: the repetition time must be from 0.01 to 10 seconds"},
+        {{"--tr", "10.001"}, "--tr: the repetition time must be from 0.01 to 10 seconds"},
+        {{"--resolution", "0"}, "--resolution: 0 is outside 1 to 16"},
+        {{"--vmr-dims", "256", "256", "4097"}, "--vmr-dims: 4097 is outside 1 to 4096"},
         {{"--time-points", "many"}, "--time-points: \"many\" is neither a whole number nor cancel"},
         {{"--condition", "2.5"}, "--condition: \"2.5\" is neither a whole number nor cancel"},
         {{"--use-vois", "maybe"}, "--use-vois: \"maybe\" is neither yes nor no"},
@@ -165,6 +169,20 @@ TEST(Options, EveryBadValueIsNamed) {
         Result<Options> o = parseCommandLine(c.args);
         ASSERT_FALSE(o) << c.error;
         EXPECT_EQ(o.error(), c.error);
+    }
+}
+
+// The last accepted value at each end of the ranges refused above.
+TEST(Options, RangeEndsAreAccepted) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--tr", "0.01"},
+             {"--tr", "10"},
+             {"--resolution", "1"},
+             {"--resolution", "16", "--vtc-box", "0", "16", "0", "16", "0", "16"},
+             {"--vmr-dims", "256", "256", "4096", "--vtc-box", "0", "16", "0", "16", "0", "16"},
+             {"--cross", "0", "255", "0"}}) {
+        Result<Options> o = parse(args);
+        EXPECT_TRUE(o) << args[0] << " " << args[1] << ": " << (o ? "" : o.error());
     }
 }
 

@@ -16,10 +16,15 @@ TEST(ProtocolText, ReadsConditionsIntervalsCommentsAndBlankLines) {
         "   # a comment inside\n"
         "condition\tTask\n"
         "11 20\n"
-        "condition Never\n";
+        "condition Never\n"
+        "condition Last\n"
+        "1000000 1000000\n";  // the largest supported volume
     Result<Protocol> p = parseProtocolText(text, "p.prt");
     ASSERT_TRUE(p) << p.error();
-    Protocol expected{{{"Rest state", {{1, 10}, {21, 30}}}, {"Task", {{11, 20}}}, {"Never", {}}}};
+    Protocol expected{{{"Rest state", {{1, 10}, {21, 30}}},
+                       {"Task", {{11, 20}}},
+                       {"Never", {}},
+                       {"Last", {{1000000, 1000000}}}}};
     EXPECT_EQ(p.value(), expected);
 }
 
@@ -122,6 +127,8 @@ TEST(EventsTsv, EveryMalformedTableNamesFileLineAndProblem) {
         {"onset\tduration\ttrial_type\n", "e.tsv: no events"},
         {"onset\tduration\ttrial_type\n1\t2\n",
          "e.tsv:2: expected 3 tab-separated fields, found 2"},
+        {"onset\tduration\ttrial_type\n1\t2\tA\tB\n",
+         "e.tsv:2: expected 3 tab-separated fields, found 4"},
         {"onset\tduration\ttrial_type\nsoon\t2\tA\n", "e.tsv:2: onset \"soon\" is not a number"},
         {"onset\tduration\ttrial_type\n1\tn/a\tA\n", "e.tsv:2: duration \"n/a\" is not a number"},
         {"onset\tduration\ttrial_type\n1\tinf\tA\n", "e.tsv:2: duration \"inf\" is not a number"},

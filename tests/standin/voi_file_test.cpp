@@ -22,6 +22,12 @@ TEST(VoiFile, ReadsSpaceNamesAndVoxels) {
     VoiSet expected{
         3, {{"Left FFA", {-10, 20, 30, 11, 21, 31}}, {"Empty", {}}, {"Right", {10000, -10000, 0}}}};
     EXPECT_EQ(set.value(), expected);
+    // The longest name that still fits the host's record.
+    const std::string longest(kMaxVoiNameLength, 'v');
+    Result<VoiSet> named =
+        parseVoiText("simtrove-vois 1\ncoordinate-space 0\nvoi " + longest, "v.voi");
+    ASSERT_TRUE(named) << named.error();
+    EXPECT_EQ(named.value().vois[0].name, longest);
 }
 
 TEST(VoiFile, EveryMalformedFileNamesFileLineAndProblem) {
@@ -45,6 +51,8 @@ TEST(VoiFile, EveryMalformedFileNamesFileLineAndProblem) {
         {head + "voi\n", "v.voi:3: VOI without a name"},
         {longName, "v.voi:3: VOI name is longer than 259 characters"},
         {head + "voi A\n1 2\n", "v.voi:4: expected \"voi NAME\" or a voxel \"X Y Z\", got \"1 2\""},
+        {head + "voi A\n1 2 3 4\n",
+         "v.voi:4: expected \"voi NAME\" or a voxel \"X Y Z\", got \"1 2 3 4\""},
         {head + "voi A\n1 2 z\n", "v.voi:4: \"z\" is not a whole number"},
         {head + "voi A\n1 2 10001\n", "v.voi:4: coordinate 10001 is outside -10000 to 10000"},
         {head + "voi A\n-10001 2 3\n", "v.voi:4: coordinate -10001 is outside -10000 to 10000"},

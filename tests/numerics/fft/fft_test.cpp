@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <complex>
@@ -10,6 +11,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "numerics/arrays/arrays.h"
@@ -84,6 +86,104 @@ void expectPoints(const std::vector<float>& data, const std::vector<Complex>& wa
 std::vector<Complex> scaled(std::vector<Complex> h, double factor) {
     for (auto& z : h) z *= factor;
     return h;
+}
+
+// The one-dimensional transforms written out from their rules: float data and
+// butterfly values, double angle and twiddle recurrence, 2*pi as 6.28318530717959.
+void advance(double& w_re, double& w_im, double dw_re, double dw_im) {
+    const double w_tmp = w_re;
+    w_re = w_tmp * dw_re - w_im * dw_im + w_re;
+    w_im = w_im * dw_re + w_tmp * dw_im + w_im;
+}
+
+void referenceComplexFft(std::vector<float>& data, std::uint64_t nn, int sign) {
+    const std::uint64_t n = 2 * nn;
+    for (std::uint64_t i = 1, j = 1; i < n; i += 2) {
+        if (j > i) {
+            std::swap(data[j], data[i]);
+            std::swap(data[j + 1], data[i + 1]);
+        }
+        std::uint64_t m = n / 2;
+        for (; m >= 2 && j > m; m /= 2) j -= m;
+        j += m;
+    }
+    for (std::uint64_t half_span = 2; n > half_span; half_span *= 2) {
+        const double theta = sign * (6.28318530717959 / double(half_span));
+        const double s = std::sin(0.5 * theta), dw_re = -2.0 * s * s, dw_im = std::sin(theta);
+        double w_re = 1.0, w_im = 0.0;
+        for (std::uint64_t m = 1; m < half_span; m += 2) {
+            for (std::uint64_t i = m; i <= n; i += 2 * half_span) {
+                const std::uint64_t j = i + half_span;
+                const float t_re = float(w_re * double(data[j]) - w_im * double(data[j + 1]));
+                const float t_im = float(w_re * double(data[j + 1]) + w_im * double(data[j]));
+                data[j] = float(double(data[i]) - double(t_re));
+                data[j + 1] = float(double(data[i + 1]) - double(t_im));
+                data[i] = float(double(data[i]) + double(t_re));
+                data[i + 1] = float(double(data[i + 1]) + double(t_im));
+            }
+            advance(w_re, w_im, dw_re, dw_im);
+        }
+    }
+}
+
+void referenceRealFft(std::vector<float>& data, std::uint64_t n, int sign) {
+    const double c1 = 0.5, c2 = sign == 1 ? -0.5 : 0.5;
+    double theta = 3.141592653589793 / double(n / 2);
+    if (sign == 1)
+        referenceComplexFft(data, n / 2, +1);
+    else
+        theta = -theta;
+    const double s = std::sin(0.5 * theta), dw_re = -2.0 * s * s, dw_im = std::sin(theta);
+    double w_re = 1.0 + dw_re, w_im = dw_im;
+    for (std::uint64_t i = 2; i <= n / 4; ++i) {
+        const std::uint64_t i1 = 2 * i - 1, i2 = i1 + 1, i3 = n + 3 - i2, i4 = i3 + 1;
+        const double a_re = float(c1 * (double(data[i1]) + double(data[i3])));
+        const double a_im = float(c1 * (double(data[i2]) - double(data[i4])));
+        const double b_re = float(-c2 * (double(data[i2]) + double(data[i4])));
+        const double b_im = float(c2 * (double(data[i1]) - double(data[i3])));
+        data[i1] = float(a_re + w_re * b_re - w_im * b_im);
+        data[i2] = float(a_im + w_re * b_im + w_im * b_re);
+        data[i3] = float(a_re - w_re * b_re + w_im * b_im);
+        data[i4] = float(-a_im + w_re * b_im + w_im * b_re);
+        advance(w_re, w_im, dw_re, dw_im);
+    }
+    const double a_re = data[1];
+    if (sign == 1) {
+        data[1] = float(a_re + double(data[2]));
+        data[2] = float(a_re - double(data[2]));
+    } else {
+        data[1] = float(c1 * (a_re + double(data[2])));
+        data[2] = float(c1 * (a_re - double(data[2])));
+        referenceComplexFft(data, n / 2, -1);
+    }
+}
+
+std::vector<std::uint32_t> bitsOf(const std::vector<float>& values) {
+    std::vector<std::uint32_t> bits;
+    for (float v : values) bits.push_back(std::bit_cast<std::uint32_t>(v));
+    return bits;
+}
+
+// Random full-mantissa data: a float step where the rule keeps double (or the
+// reverse), or a twiddle constant off by an ulp, changes bits that every
+// tolerance above lets pass.
+TEST(Fft, OneDimensionalTransformsRoundExactlyAsTheirRules) {
+    for (std::uint32_t points : {64u, 512u}) {
+        for (int sign : {+1, -1}) {
+            const std::string what = std::to_string(points) + " sign " + std::to_string(sign);
+            std::vector<float> data = interleave(randomSignal(points, false, points + sign));
+            std::vector<float> expected = data;
+            complex_fft(data.data(), points, sign);
+            referenceComplexFft(expected, points, sign);
+            EXPECT_EQ(bitsOf(data), bitsOf(expected)) << "complex " << what;
+
+            std::vector<float> real = interleave(randomSignal(points, false, 3 * points + sign));
+            std::vector<float> expectedReal = real;
+            real_fft(real.data(), 2 * points, sign);
+            referenceRealFft(expectedReal, 2 * points, sign);
+            EXPECT_EQ(bitsOf(real), bitsOf(expectedReal)) << "real " << what;
+        }
+    }
 }
 
 TEST(ComplexFft, MatchesDirectSumAndRoundTripsForSizes1To1024) {

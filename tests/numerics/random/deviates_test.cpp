@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -16,6 +17,72 @@ void resetToLoadState() { deviateState() = {}; }
 // The plain congruential recurrence in 64 bits, independent of the 32-bit
 // factorisation used by the generator.
 std::int64_t lehmer(std::int64_t s) { return s * 16807 % 2147483647; }
+
+// Both generators written out from their rules, with the step in 64 bits and
+// every float rounding made explicit, for bit-for-bit comparison.
+class ReferenceGenerators {
+public:
+    explicit ReferenceGenerators(int seed) : state_(seed < 0 && seed != INT_MIN ? -std::int64_t(seed) : 1) {
+        for (int j = 39; j >= 0; --j) {
+            state_ = lehmer(state_);
+            if (j < 32) table_[j] = state_;
+        }
+        word_ = table_[0];
+    }
+    float uniform() {
+        state_ = lehmer(state_);
+        const int j = int(word_ / 67108864);
+        word_ = table_[j];
+        table_[j] = state_;
+        const float value = float(double(word_) * 4.656612875245797e-10);
+        return double(value) > 0.99999988 ? float(0.99999988) : value;
+    }
+    float normal() {
+        if (cached_) {
+            cached_ = false;
+            return cache_;
+        }
+        float a, b, r;
+        do {
+            a = float(2.0 * uniform() - 1.0);
+            b = float(2.0 * uniform() - 1.0);
+            r = float(double(a) * double(a) + double(b) * double(b));
+        } while (r >= 1.0f || r == 0.0f);
+        const float f = float(std::sqrt(-2.0 * double(float(std::log(double(r)))) / double(r)));
+        cache_ = float(double(a) * double(f));
+        cached_ = true;
+        return float(double(b) * double(f));
+    }
+    std::int64_t state() const { return state_; }
+
+private:
+    std::int64_t state_, word_;
+    std::int64_t table_[32];
+    bool cached_ = false;
+    float cache_ = 0.0f;
+};
+
+// Full-mantissa values through every rounding step: a step done in float, or
+// left unrounded in double, changes bits that a tolerance would let pass.
+TEST(DeviatesTest, BothSequencesMatchTheRulesBitForBit) {
+    for (int start : {-1, -12345}) {
+        resetToLoadState();
+        ReferenceGenerators reference(start);
+        int seed = start;
+        for (int i = 0; i < 20000; ++i)
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(uniform_deviate(&seed)),
+                      std::bit_cast<std::uint32_t>(reference.uniform()))
+                << "draw " << i << " from seed " << start;
+        EXPECT_EQ(seed, reference.state());
+        resetToLoadState();
+        ReferenceGenerators normals(start);
+        seed = start;
+        for (int i = 0; i < 20001; ++i)
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(normal_deviate(&seed)),
+                      std::bit_cast<std::uint32_t>(normals.normal()))
+                << "normal " << i << " from seed " << start;
+    }
+}
 
 TEST(DeviatesTest, UniformSequenceFromLoadState) {
     resetToLoadState();
