@@ -14,12 +14,12 @@
 
 #include "numerics/arrays/arrays.h"
 #include "numerics/fit/svd_fit.h"
-#include "standin/report/glm.h"
-#include "standin/report/summary.h"
+#include "analysis/glm.h"
+#include "analysis/summary.h"
 
 namespace {
 
-using namespace simtrove::report;
+using namespace simtrove::analysis;
 
 constexpr int kVolumes = 250;
 const VolumeGrid kGrid{{58, 40, 46}, {41, 68, 59}, 3};
