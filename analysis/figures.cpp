@@ -18,6 +18,7 @@ constexpr Rgb kFaint{200, 200, 200};
 constexpr Rgb kDataColour{110, 110, 110};
 constexpr Rgb kModelColour{213, 94, 0};
 constexpr Rgb kPredictorColour{0, 114, 178};
+constexpr Rgb kTruthColour{0, 158, 115};
 
 // Maps [lo, hi] to [0, 1]; a degenerate range maps everything to 0.5.
 double unit(double value, double lo, double hi) {
@@ -82,6 +83,25 @@ std::size_t voxelOf(const VolumeGrid& grid, const Plane& p, int hi, int vi) {
 }
 
 constexpr const char* kAxisNames[3] = {"X", "Y", "Z"};
+
+// The border of the flagged voxels in one plane: an edge wherever a flagged
+// voxel meets an unflagged one or the plane's border.
+void drawOutline(RgbImage& img, const VolumeGrid& grid, const Plane& p, const std::uint8_t* flags,
+                 int x0, int top, int scale) {
+    const int w = grid.dims[std::size_t(p.h)], h = grid.dims[std::size_t(p.v)];
+    auto flagged = [&](int hi, int vi) {
+        return hi >= 0 && vi >= 0 && hi < w && vi < h && flags[voxelOf(grid, p, hi, vi)];
+    };
+    for (int vi = 0; vi < h; ++vi)
+        for (int hi = 0; hi < w; ++hi) {
+            if (!flagged(hi, vi)) continue;
+            const int x = x0 + hi * scale, y = top + (h - 1 - vi) * scale;
+            if (!flagged(hi - 1, vi)) img.fillRect(x, y, 1, scale, kTruthColour);
+            if (!flagged(hi + 1, vi)) img.fillRect(x + scale - 1, y, 1, scale, kTruthColour);
+            if (!flagged(hi, vi + 1)) img.fillRect(x, y, scale, 1, kTruthColour);
+            if (!flagged(hi, vi - 1)) img.fillRect(x, y + scale - 1, scale, 1, kTruthColour);
+        }
+}
 
 }  // namespace
 
@@ -164,9 +184,10 @@ RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const
 }
 
 RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSummary& summary,
-                    int predictor) {
-    const PredictorSummary& s = summary.predictors[std::size_t(predictor)];
-    const std::span<const float> t = maps.tMap(predictor);
+                    int statistic) {
+    const PredictorSummary& s = summary.predictors[std::size_t(statistic)];
+    const std::span<const float> t = maps.tMap(s.statistic);
+    const std::uint8_t* planted = s.truth ? s.truth->planted.data() : nullptr;
     const int maxDim = std::max({grid.dims[0], grid.dims[1], grid.dims[2], 1});
     const int scale = std::clamp(300 / maxDim, 1, 8);
     const std::array<int, 3> peak = s.peakGrid;
@@ -195,14 +216,24 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
     const int width = kLeft + panelsWidth + (negatives ? 260 : 140);
     const int height = kTop + std::max(panelsHeight, barHeight) + 70;
     RgbImage img(width, height);
-    img.drawText(20, 12, "PREDICTOR " + s.name + ": T OVER THE MEAN IMAGE", kInk, kText);
+    img.drawText(20, 12,
+                 (s.contrast ? "CONTRAST " : "PREDICTOR ") + s.name + ": T OVER THE MEAN IMAGE",
+                 kInk, kText);
+    if (planted) {
+        const int x = 20 + textWidth("PEAK T " + formatNumber("%.2f", s.peakT) + " AT VOXEL " +
+                                         tripleText(s.peakGrid) + "    ",
+                                     kText);
+        img.drawRect(x, 12 + 2 * kLine + 1, 16, 12, kTruthColour);
+        img.drawText(x + 24, 12 + 2 * kLine, "PLANTED VOXELS", kTruthColour, kText);
+    }
     img.drawText(20, 12 + kLine,
                  "SHOWN: P < " + formatNumber("%.2g", summary.alpha) + " BONFERRONI (|T| > " +
-                     formatNumber("%.2f", thr) + ", DF " + std::to_string(summary.degreesOfFreedom) + ")",
+                     formatNumber("%.2f", thr) + ", DF " +
+                     std::to_string(summary.degreesOfFreedom) + ")",
                  kInk, kText);
     img.drawText(20, 12 + 2 * kLine,
-                 "PEAK T " + formatNumber("%.2f", s.peakT) + " AT VOXEL " + tripleText(s.peakGrid), kInk,
-                 kText);
+                 "PEAK T " + formatNumber("%.2f", s.peakT) + " AT VOXEL " + tripleText(s.peakGrid),
+                 kInk, kText);
 
     int x0 = kLeft;
     for (const Plane& p : planes) {
@@ -217,6 +248,7 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
                                     : blues(0.3 + 0.7 * unit(-t[v], thr, -tMin));
                 img.fillRect(x0 + hi * scale, top + (h - 1 - vi) * scale, scale, scale, c);
             }
+        if (planted) drawOutline(img, grid, p, planted, x0, top, scale);
         // Cross-hair through the peak, open around it so the voxel stays visible.
         const int cx = x0 + peak[std::size_t(p.h)] * scale + scale / 2;
         const int cy = top + (h - 1 - peak[std::size_t(p.v)]) * scale + scale / 2;
@@ -245,9 +277,19 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
 }
 
 RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<const float> samples,
-                        const VolumeGrid& grid, std::size_t voxel, int predictor,
-                        const std::string& name) {
+                        const VolumeGrid& grid, std::size_t voxel, int statistic,
+                        const std::string& name, std::span<const double> weights) {
     const int T = model.volumes();
+    // The lower panel: the predictor, or the contrast's weighted sum of columns.
+    std::vector<double> regressor(std::size_t(T), 0.0);
+    for (int t = 0; t < T; ++t) {
+        if (weights.empty()) {
+            regressor[std::size_t(t)] = model.design(statistic, t);
+            continue;
+        }
+        for (int j = 0; j < model.columns() && j < int(weights.size()); ++j)
+            regressor[std::size_t(t)] += weights[std::size_t(j)] * model.design(j, t);
+    }
     const float* y = samples.data() + voxel * std::size_t(T);
     std::vector<double> fitted(std::size_t(T), 0.0);
     for (int j = 0; j < model.columns(); ++j)
@@ -262,10 +304,11 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
     const std::array<int, 3> pos = grid.position(voxel);
     img.drawText(
         20, 12,
-        "TIME COURSE OF VOXEL " + tripleText(pos) + ", VMR " + tripleText(grid.vmrPosition(pos)), kInk,
-        kText);
+        "TIME COURSE OF VOXEL " + tripleText(pos) + ", VMR " + tripleText(grid.vmrPosition(pos)),
+        kInk, kText);
     img.drawText(20, 12 + kLine,
-                 "PREDICTOR " + name + ": T = " + formatNumber("%.2f", maps.tValue(predictor, voxel)),
+                 (weights.empty() ? "PREDICTOR " : "CONTRAST ") + name +
+                     ": T = " + formatNumber("%.2f", maps.tValue(statistic, voxel)),
                  kInk, kText);
 
     auto xOf = [&](double t) {
@@ -309,18 +352,14 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
     img.fillRect(lx, ly + kLine + 5, 24, 3, kModelColour);
     img.drawText(lx + 32, ly + kLine, "FITTED MODEL", kInk, kText);
 
-    double plo = model.design(predictor, 0), phi = plo;
-    for (int t = 1; t < T; ++t) {
-        plo = std::min(plo, model.design(predictor, t));
-        phi = std::max(phi, model.design(predictor, t));
-    }
+    double plo = *std::min_element(regressor.begin(), regressor.end());
+    double phi = *std::max_element(regressor.begin(), regressor.end());
     if (!(phi > plo)) plo -= 1.0, phi += 1.0;
-    yAxis(kPredTop, kPredHeight, plo, phi, "PREDICTOR");
+    yAxis(kPredTop, kPredHeight, plo, phi, weights.empty() ? "PREDICTOR" : "CONTRAST");
     for (int t = 1; t < T; ++t)
-        img.drawLine(xOf(t - 1),
-                     yOf(model.design(predictor, t - 1), kPredTop, kPredHeight, plo, phi), xOf(t),
-                     yOf(model.design(predictor, t), kPredTop, kPredHeight, plo, phi),
-                     kPredictorColour, 2);
+        img.drawLine(
+            xOf(t - 1), yOf(regressor[std::size_t(t - 1)], kPredTop, kPredHeight, plo, phi), xOf(t),
+            yOf(regressor[std::size_t(t)], kPredTop, kPredHeight, plo, phi), kPredictorColour, 2);
     img.drawRect(kLeft, kPredTop, plotWidth, kPredHeight, kInk);
 
     const std::vector<double> ticks = niceTicks(0.0, std::max(T - 1, 0), 8);
@@ -335,6 +374,53 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
     const std::string xLabel = "VOLUME";
     img.drawText(kLeft + (plotWidth - textWidth(xLabel, kText)) / 2, kHeight - kLine - 8, xLabel,
                  kInk, kText);
+    return img;
+}
+
+RgbImage drawRoc(const PredictorSummary& statistic) {
+    constexpr int kLeft = 110, kTop = 84, kSide = 420;
+    constexpr int kWidth = kLeft + kSide + 240, kHeight = kTop + kSide + 90;
+    RgbImage img(kWidth, kHeight);
+    if (!statistic.truth) return img;
+    const TruthEvaluation& e = *statistic.truth;
+    img.drawText(20, 12, "ROC OVER |T|: " + statistic.name, kInk, kText);
+    img.drawText(20, 12 + kLine,
+                 "AREA UNDER THE CURVE " + formatNumber("%.4f", e.roc.area) + ", " +
+                     std::to_string(e.roc.planted) + " PLANTED, " + std::to_string(e.roc.noise) +
+                     " NOISE VOXELS",
+                 kInk, kText);
+    auto xOf = [&](double fpr) { return kLeft + int(std::lround(fpr * (kSide - 1))); };
+    auto yOf = [&](double tpr) { return kTop + int(std::lround((1.0 - tpr) * (kSide - 1))); };
+    for (const double tick : niceTicks(0.0, 1.0, 5)) {
+        const std::string label = tickLabel(tick, 0.2);
+        img.fillRect(xOf(tick), kTop, 1, kSide, {235, 235, 235});
+        img.fillRect(kLeft, yOf(tick), kSide, 1, {235, 235, 235});
+        img.fillRect(xOf(tick), kTop + kSide, 1, 6, kInk);
+        img.fillRect(kLeft - 6, yOf(tick), 6, 1, kInk);
+        img.drawText(xOf(tick) - textWidth(label, kText) / 2, kTop + kSide + 10, label, kInk,
+                     kText);
+        img.drawText(kLeft - 12 - textWidth(label, kText), yOf(tick) - 6, label, kInk, kText);
+    }
+    img.drawLine(xOf(0.0), yOf(0.0), xOf(1.0), yOf(1.0), kFaint, 1);
+    for (std::size_t i = 1; i < e.roc.points.size(); ++i)
+        img.drawLine(xOf(e.roc.points[i - 1][0]), yOf(e.roc.points[i - 1][1]),
+                     xOf(e.roc.points[i][0]), yOf(e.roc.points[i][1]), kModelColour, 3);
+    img.drawRect(kLeft, kTop, kSide, kSide, kInk);
+    img.drawText(kLeft + (kSide - textWidth("FALSE-POSITIVE RATE", kText)) / 2,
+                 kTop + kSide + 10 + kLine + 6, "FALSE-POSITIVE RATE", kInk, kText);
+    img.drawText(20, kTop - kLine - 10, "TRUE-POSITIVE RATE", kInk, kText);
+    // The thresholds as points of the curve, with a legend on the right.
+    const Rgb marks[] = {kPredictorColour, kTruthColour, kDataColour};
+    int ly = kTop + 10;
+    for (std::size_t i = 0; i < statistic.thresholds.size() && i < 3; ++i, ly += kLine + 4) {
+        const ThresholdCount& c = statistic.thresholds[i];
+        if (!c.truth) continue;
+        const double fpr =
+            e.roc.noise ? double(c.truth->falsePositives) / double(e.roc.noise) : 0.0;
+        img.fillRect(xOf(fpr) - 5, yOf(c.truth->sensitivity) - 5, 11, 11, marks[i]);
+        img.fillRect(kLeft + kSide + 20, ly + 1, 11, 11, marks[i]);
+        img.drawText(kLeft + kSide + 38, ly, thresholdName(c.kind), kInk, kText);
+    }
     return img;
 }
 
@@ -354,8 +440,8 @@ RgbImage drawTsnrSlice(const VolumeGrid& grid, const ReportSummary& summary, int
     const int width = kLeft + w + 150, height = kTop + std::max(h, 200) + 70;
     RgbImage img(width, height);
     img.drawText(20, 12, "TSNR = MEAN / SD OVER TIME, Z = " + std::to_string(z), kInk, kText);
-    img.drawText(20, 12 + kLine, "MEDIAN TSNR OF THE VTC: " + formatNumber("%.1f", summary.tsnr), kInk,
-                 kText);
+    img.drawText(20, 12 + kLine, "MEDIAN TSNR OF THE VTC: " + formatNumber("%.1f", summary.tsnr),
+                 kInk, kText);
     for (int y = 0; y < grid.dims[1]; ++y)
         for (int x = 0; x < grid.dims[0]; ++x) {
             const float v = summary.tsnrMap[grid.index(x, y, z)];

@@ -1,5 +1,6 @@
 #include "analysis/glm.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -100,6 +101,17 @@ std::optional<GlmModel> GlmModel::create(std::span<const float> predictors, int 
     // V diag(1/w) U^T and the diagonal of V diag(1/w^2) V^T; zeroed w drop out.
     model.estimator_.assign(std::size_t(k) * volumes, 0.0);
     model.covariance_.assign(std::size_t(k), 0.0);
+    model.covarianceMatrix_.assign(std::size_t(k) * std::size_t(k), 0.0);
+    for (int l = 1; l <= k; ++l) {
+        if (d.w[l] == 0.0f) continue;
+        const double w2 = double(d.w[l]) * d.w[l];
+        for (int j = 1; j <= k; ++j) {
+            model.rowSpace_.push_back(d.v[j][l]);
+            for (int i = 1; i <= k; ++i)
+                model.covarianceMatrix_[std::size_t(j - 1) * std::size_t(k) + std::size_t(i - 1)] +=
+                    double(d.v[j][l]) * d.v[i][l] / w2;
+        }
+    }
     for (int j = 1; j <= k; ++j) {
         double* row = &model.estimator_[std::size_t(j - 1) * volumes];
         double inRowSpace = 0.0;
@@ -115,6 +127,42 @@ std::optional<GlmModel> GlmModel::create(std::span<const float> predictors, int 
         if (inRowSpace < kNotEstimable) model.covariance_[std::size_t(j - 1)] = 0.0;
     }
     return model;
+}
+
+bool GlmModel::estimable(std::span<const double> weights) const {
+    if (weights.size() != std::size_t(columns_)) return false;
+    double length = 0.0;
+    for (const double c : weights) length += c * c;
+    if (!(length > 0.0)) return false;
+    // The squared length of c's projection onto the row space (rowSpace_ holds
+    // one kept column of V after another) must be all of c's.
+    double inside = 0.0;
+    for (int m = 0; m < rank_; ++m) {
+        double along = 0.0;
+        for (int j = 0; j < columns_; ++j)
+            along +=
+                weights[std::size_t(j)] * rowSpace_[std::size_t(m) * columns_ + std::size_t(j)];
+        inside += along * along;
+    }
+    return length - inside <= kNotEstimable * length;
+}
+
+double GlmModel::contrastVariance(std::span<const double> weights) const {
+    double v = 0.0;
+    for (int j = 0; j < columns_; ++j)
+        for (int l = 0; l < columns_; ++l)
+            v += weights[std::size_t(j)] * covariance(j, l) * weights[std::size_t(l)];
+    return v;
+}
+
+double GlmModel::constantExplained() const {
+    const int c = predictorCount();
+    std::vector<double> unit(std::size_t(columns_), 0.0);
+    unit[std::size_t(c)] = 1.0;
+    // For an estimable constant, 1 / C_cc is the RSS of the constant column
+    // regressed on the others; otherwise the predictors reproduce it exactly.
+    if (!estimable(unit) || !(covariance(c, c) > 0.0)) return 1.0;
+    return std::clamp(1.0 - 1.0 / (covariance(c, c) * volumes_), 0.0, 1.0);
 }
 
 std::span<const double> GlmModel::estimator(int j) const {
@@ -135,17 +183,22 @@ std::span<const float> GlmMaps::tMap(int j) const {
     return std::span<const float>(t).subspan(std::size_t(j) * voxels, voxels);
 }
 
-GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples) {
+GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
+                  std::span<const FittedContrast> contrasts) {
     const int T = model.volumes();
     const int k = model.columns();
     const int p = model.predictorCount();
+    const int q = int(contrasts.size());
     GlmMaps maps;
+    maps.predictors = p;
+    maps.statistics = p + q;
     maps.voxels = samples.size() / std::size_t(T);
     maps.columns = k;
     maps.degreesOfFreedom = model.degreesOfFreedom();
     const std::size_t n = maps.voxels;
     maps.coefficients.assign(std::size_t(k) * n, 0.0f);
-    maps.t.assign(std::size_t(p) * n, 0.0f);
+    maps.t.assign(std::size_t(p + q) * n, 0.0f);
+    maps.contrastEffects.assign(std::size_t(q) * n, 0.0f);
     maps.mean.assign(n, 0.0f);
     maps.sd.assign(n, 0.0f);
     maps.residualSd.assign(n, 0.0f);
@@ -183,6 +236,15 @@ GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples) {
             const double c = model.covarianceDiagonal(j);
             maps.t[std::size_t(j) * n + v] =
                 c > 0.0 ? tFromFit(b[std::size_t(j)], s2 * c, constant) : 0.0f;
+        }
+        for (int i = 0; i < q; ++i) {
+            const FittedContrast& contrast = contrasts[std::size_t(i)];
+            double effect = 0.0;
+            for (int j = 0; j < k; ++j)
+                effect += contrast.weights[std::size_t(j)] * b[std::size_t(j)];
+            maps.contrastEffects[std::size_t(i) * n + v] = float(effect);
+            maps.t[std::size_t(p + i) * n + v] =
+                contrast.variance > 0.0 ? tFromFit(effect, s2 * contrast.variance, constant) : 0.0f;
         }
         maps.mean[v] = float(mean);
         maps.sd[v] = T > 1 ? float(std::sqrt(squares / (T - 1))) : 0.0f;

@@ -15,6 +15,12 @@
 // exactly up to rounding gets a very large t, at most FLT_MAX in magnitude.
 // Predictors that duplicate each other get the minimum-norm solution: the
 // weight is shared.
+//
+// A contrast c (one weight per column) has the effect c'b and the t value
+// c'b / sqrt(s^2 c'Cc), C the pseudo-inverse of X'X. It is estimable when c
+// lies in the row space of X, i.e. when every exact linear dependence among
+// the columns gives it zero weight (conditions that fill the run together with
+// the constant: their weights must cancel).
 #pragma once
 
 #include <cstddef>
@@ -53,15 +59,37 @@ class GlmModel {
     // them and the constant, as when conditions together fill the whole run).
     // 0 for a predictor that never varies.
     double varianceInflation(int j) const;
+    // C_jl of the unscaled coefficient covariance (the pseudo-inverse of X'X).
+    double covariance(int j, int l) const {
+        return covarianceMatrix_[std::size_t(j) * std::size_t(columns_) + std::size_t(l)];
+    }
+    // Whether c'b is estimable: `weights` (columns() entries, not all zero) lies
+    // in the row space of X.
+    bool estimable(std::span<const double> weights) const;
+    // c'Cc.
+    double contrastVariance(std::span<const double> weights) const;
+    // How well the predictors alone reproduce the constant, from 0 to 1: 1 -
+    // RSS / T of the constant regressed on the predictors, 1 when they
+    // reproduce it exactly. Near 1 the conditions together fill the run and
+    // single predictors are nearly confounded with the baseline.
+    double constantExplained() const;
 
   private:
     GlmModel() = default;
     int volumes_ = 0;
     int columns_ = 0;
     int rank_ = 0;
-    std::vector<double> design_;     // columns_ x volumes_
-    std::vector<double> estimator_;  // columns_ x volumes_
-    std::vector<double> covariance_;
+    std::vector<double> design_;            // columns_ x volumes_
+    std::vector<double> estimator_;         // columns_ x volumes_
+    std::vector<double> covariance_;        // diagonal, 0 where not estimable
+    std::vector<double> covarianceMatrix_;  // columns_ x columns_
+    std::vector<double> rowSpace_;          // columns_ x rank_: the kept columns of V
+};
+
+// A contrast ready to fit: one weight per column of the model and c'Cc.
+struct FittedContrast {
+    std::vector<double> weights;
+    double variance = 0.0;
 };
 
 // Voxel maps of one fit; every map holds one value per voxel, in the voxel
@@ -71,20 +99,30 @@ struct GlmMaps {
     int columns = 0;
     std::uint32_t degreesOfFreedom = 0;
     std::vector<float> coefficients;  // column-major: coefficient j of voxel v at j * voxels + v
-    std::vector<float> t;             // predictors only, same layout
-    std::vector<float> mean;          // temporal mean
-    std::vector<float> sd;            // temporal standard deviation (divisor T - 1)
-    std::vector<float> residualSd;    // sqrt(RSS / (T - rank))
+    int predictors = 0;
+    int statistics = 0;                  // predictors, then contrasts
+    std::vector<float> t;                // one map per statistic, same layout
+    std::vector<float> contrastEffects;  // c'b, one map per contrast
+    std::vector<float> mean;             // temporal mean
+    std::vector<float> sd;               // temporal standard deviation (divisor T - 1)
+    std::vector<float> residualSd;       // sqrt(RSS / (T - rank))
 
     float coefficient(int j, std::size_t v) const {
         return coefficients[std::size_t(j) * voxels + v];
     }
     float tValue(int j, std::size_t v) const { return t[std::size_t(j) * voxels + v]; }
     std::span<const float> tMap(int j) const;
+    // The coefficient of a predictor or c'b of a contrast (j >= predictors).
+    float effect(int j, std::size_t v) const {
+        return j < predictors ? coefficient(j, v)
+                              : contrastEffects[std::size_t(j - predictors) * voxels + v];
+    }
 };
 
 // `samples` in the VTC layout: the time course of each voxel contiguous,
 // model.volumes() samples per voxel. Its size must be a multiple of that.
-GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples);
+// The t maps hold the predictors, then `contrasts` in their order.
+GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
+                  std::span<const FittedContrast> contrasts = {});
 
 }  // namespace simtrove::analysis

@@ -15,7 +15,8 @@ constexpr const char* kStyle =
     "th{background:#f2f2f2;font-weight:normal}td.n{text-align:right;font-variant-numeric:"
     "tabular-nums}figure{margin:1em 0}img{max-width:100%;height:auto;border:1px solid #ddd}"
     "figcaption{font-size:.9em;color:#555}.warn{background:#fff4e0;border-left:4px solid #d55e00;"
-    "padding:.5em .8em}";
+    "padding:.5em .8em}.note{background:#eef6fb;border-left:4px solid #0072b2;padding:.5em .8em}"
+    "table.thresholds td,table.thresholds th{text-align:right}";
 
 // Variance inflation above this is worth a warning on the page.
 constexpr double kInflationWarning = 10.0;
@@ -37,9 +38,51 @@ std::string row(const std::string& label, const std::string& value, bool numeric
            "</td></tr>\n";
 }
 
+std::string cell(const std::string& text) {
+    return "<td class=\"n\">" + text + "</td>";
+}
+
+// Voxels above each threshold in one table; with a truth evaluation also the
+// detections against the truth.
+std::string thresholdTable(const PredictorSummary& s) {
+    const bool truth = s.truth.has_value();
+    std::string html =
+        "<table class=\"thresholds\">\n<tr><th>threshold</th><th>level</th><th>p cut</th>"
+        "<th>|t| cut</th><th>voxels (positive, negative)</th>";
+    if (truth)
+        html +=
+            "<th>true positives</th><th>false positives</th><th>sensitivity</th>"
+            "<th>false discovery proportion</th>";
+    html += "</tr>\n";
+    for (const ThresholdCount& c : s.thresholds) {
+        html += "<tr><th>" + htmlEscape(thresholdName(c.kind)) + "</th>" +
+                cell((c.kind == ThresholdKind::Fdr          ? "q = "
+                      : c.kind == ThresholdKind::Bonferroni ? "&alpha; = "
+                                                            : "p = ") +
+                     formatNumber("%.3g", c.level));
+        if (c.cut.passesNone)
+            html += cell("none passes") + cell("&mdash;");
+        else
+            html += cell(std::string(c.cut.inclusive ? "&le; " : "&lt; ") + pValue(c.cut.cut)) +
+                    cell(c.tCut > 0.0f ? formatNumber("%.2f", c.tCut) : "&mdash;");
+        html += cell(std::to_string(c.voxels) + " (" + std::to_string(c.positive) + ", " +
+                     std::to_string(c.negative) + ")");
+        if (truth) {
+            const Detection d = c.truth.value_or(Detection{});
+            html += cell(std::to_string(d.truePositives)) + cell(std::to_string(d.falsePositives)) +
+                    cell(formatNumber("%.3f", d.sensitivity)) +
+                    cell(formatNumber("%.3f", d.falseDiscoveryProportion));
+        }
+        html += "</tr>\n";
+    }
+    return html + "</table>\n";
+}
+
 std::string predictorSection(const PredictorSummary& s, const PredictorFiles& files,
                              const ReportSummary& summary) {
-    std::string html = "<h2>Predictor " + htmlEscape(s.name) + "</h2>\n<table>\n";
+    std::string html = std::string("<h2>") + (s.contrast ? "Contrast " : "Predictor ") +
+                       htmlEscape(s.name) + "</h2>\n<table>\n";
+    if (s.contrast) html += row("contrast", htmlEscape(s.expression), false);
     html += row("peak t", formatNumber("%.2f", s.peakT));
     html += row("peak p (two-tailed)", pValue(s.peakP));
     html += row("peak grid position (x, y, z)", tripleText(s.peakGrid));
@@ -47,23 +90,31 @@ std::string predictorSection(const PredictorSummary& s, const PredictorFiles& fi
     html += row("voxels with p &lt; " + pValue(summary.pThreshold),
                 std::to_string(s.voxelsAbove) + " (" + std::to_string(s.positiveAbove) +
                     " positive, " + std::to_string(s.negativeAbove) + " negative)");
-    html += row("mean signal change in those voxels",
+    html += row(s.contrast ? "mean signal change of the contrast in those voxels"
+                           : "mean signal change in those voxels",
                 s.meanPercentChange ? formatNumber("%.2f %%", *s.meanPercentChange) : "&mdash;");
-    html += row("variance inflation by the other columns", formatNumber("%.1f", s.varianceInflation));
+    if (!s.contrast)
+        html += row("variance inflation by the other columns",
+                    formatNumber("%.1f", s.varianceInflation));
+    if (s.truth) {
+        html += row("planted voxels it tests", std::to_string(s.truth->plantedVoxels));
+        html += row("area under the ROC curve", formatNumber("%.4f", s.truth->roc.area));
+    }
     if (!files.tMap.empty())
         html += row("t-map",
                     "<a href=\"" + htmlEscape(files.tMap) + "\">" + htmlEscape(files.tMap) + "</a>",
                     false);
-    html += "</table>\n";
+    html += "</table>\n" + thresholdTable(s);
     if (s.varianceInflation > kInflationWarning)
         html +=
             "<p class=\"warn\">The other predictors and the constant nearly reproduce this "
             "predictor (its coefficient variance is " +
             formatNumber("%.0f", s.varianceInflation) +
             " times what it would be alone), so its t values are small for that reason. "
-            "This happens when conditions together fill the whole run, rest included; leave "
+            "This happens when conditions together fill the whole run, rest included; compare "
+            "conditions with a contrast (<code>--contrast \"NAME: A - B\"</code>) or leave "
             "the baseline condition out of the model (<code>--exclude NAME</code>).</p>\n";
-    html += figure(files.slices) + figure(files.timeCourse);
+    html += figure(files.slices) + figure(files.timeCourse) + figure(files.roc);
     return html;
 }
 
@@ -105,11 +156,38 @@ std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summar
     html +=
         "<p>Every voxel's time course was fitted with all predictors of the design matrix plus "
         "a constant. The t value of each predictor is its coefficient over its standard "
-        "error; p is two-tailed. A voxel counts as detected when p is below " +
-        formatNumber("%.2g", summary.alpha) + " divided by the number of voxels (Bonferroni).</p>\n";
+        "error, that of a contrast its weighted sum of coefficients over the sum's standard "
+        "error; p is two-tailed. Three thresholds: Bonferroni (p below " +
+        formatNumber("%.2g", summary.alpha) +
+        " divided by the number of voxels: the chance of any false positive in the whole "
+        "volume stays below " +
+        formatNumber("%.2g", summary.alpha) +
+        "), false discovery rate (Benjamini&ndash;Hochberg at q = " +
+        formatNumber("%.2g", summary.levels.fdr) +
+        ": on average at most that share of the detected voxels are false) and uncorrected (p "
+        "below " +
+        formatNumber("%.2g", summary.levels.uncorrected) +
+        " in each voxel on its own). The pictures show the Bonferroni voxels.</p>\n";
+    if (page.automaticContrasts)
+        html +=
+            "<p class=\"note\">The conditions of the design fill the run: together they "
+            "reproduce the constant, so a single condition's effect cannot be told apart from "
+            "the baseline. Each condition is therefore tested against the mean of the others "
+            "instead (give <code>--contrast</code> or <code>--exclude</code> to choose "
+            "yourself).</p>\n";
+    if (summary.hasTruth)
+        html +=
+            "<p>The truth map of the simulation says which voxels carry which predictor's "
+            "signal. For each statistic that tests planted signal: true positives (detected "
+            "and planted), false positives (detected but noise only), sensitivity (the share "
+            "of the planted voxels detected) and false discovery proportion (the share of the "
+            "detected voxels that are noise), and the ROC curve over |t| with its area (1: "
+            "every planted voxel has a larger |t| than every noise voxel; 0.5: chance). The "
+            "slice pictures outline the planted voxels.</p>\n";
     html += "<table>\n";
     html += row("data", htmlEscape(page.dataFile), false);
     html += row("design matrix", htmlEscape(page.designFile), false);
+    if (!page.truthFile.empty()) html += row("truth map", htmlEscape(page.truthFile), false);
     html += row("grid (x &times; y &times; z)", std::to_string(g.dims[0]) + " &times; " +
                                                     std::to_string(g.dims[1]) + " &times; " +
                                                     std::to_string(g.dims[2]));

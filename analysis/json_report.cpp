@@ -2,137 +2,127 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <nlohmann/json.hpp>
 
 namespace simtrove::analysis {
 namespace {
 
-std::string number(double value, int digits) {
-    if (!std::isfinite(value)) return "null";
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*g", digits, value);
-    return text;
+using Json = nlohmann::ordered_json;
+
+std::string dump(const Json& json, int indent) {
+    return json.dump(indent, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string single(float value) {
-    return number(value, 9);
-}
-std::string real(double value) {
-    return number(value, 17);
-}
-
-std::string triple(const std::array<int, 3>& v) {
-    char text[48];
-    std::snprintf(text, sizeof text, "[%d, %d, %d]", v[0], v[1], v[2]);
-    return text;
-}
-
-class JsonObject {
-  public:
-    explicit JsonObject(int indent) : indent_(indent) {}
-    JsonObject& raw(std::string_view key, const std::string& value) {
-        text_ += first_ ? "{\n" : ",\n";
-        first_ = false;
-        text_ += std::string(std::size_t(indent_ + 2), ' ') + jsonString(key) + ": " + value;
-        return *this;
+// A float as the shortest decimal that reads back to it, not as the double
+// it widens to (4.9f, not 4.900000095367432).
+Json single(float value) {
+    if (!std::isfinite(value)) return nullptr;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", double(value));
+    for (int digits = 1; digits < 9; ++digits) {
+        char shorter[32];
+        std::snprintf(shorter, sizeof shorter, "%.*g", digits, double(value));
+        if (std::strtof(shorter, nullptr) == value) return std::strtod(shorter, nullptr);
     }
-    JsonObject& text(std::string_view key, std::string_view value) {
-        return raw(key, jsonString(value));
-    }
-    std::string str() const {
-        return first_ ? "{}" : text_ + "\n" + std::string(std::size_t(indent_), ' ') + "}";
-    }
+    return std::strtod(text, nullptr);
+}
 
-  private:
-    int indent_;
-    bool first_ = true;
-    std::string text_;
-};
+Json real(double value) {
+    if (!std::isfinite(value)) return nullptr;
+    return value;
+}
 
-std::string predictorJson(const PredictorSummary& s, const PredictorFiles& files) {
-    JsonObject peak(6);
-    peak.raw("t", single(s.peakT))
-        .raw("p", single(s.peakP))
-        .raw("grid", triple(s.peakGrid))
-        .raw("vmr", triple(s.peakVmr));
-    JsonObject images(6);
-    images.text("slices", files.slices.file).text("time_course", files.timeCourse.file);
-    JsonObject o(4);
-    o.text("name", s.name)
-        .raw("peak", peak.str())
-        .raw("voxels_above", std::to_string(s.voxelsAbove))
-        .raw("positive_above", std::to_string(s.positiveAbove))
-        .raw("negative_above", std::to_string(s.negativeAbove))
-        .raw("mean_percent_signal_change",
-             s.meanPercentChange ? real(*s.meanPercentChange) : "null")
-        .raw("variance_inflation", real(s.varianceInflation))
-        .text("t_map", files.tMap)
-        .raw("images", images.str());
-    return o.str();
+Json imageName(const ImageFile& image) {
+    if (image.file.empty()) return nullptr;
+    return image.file;
+}
+
+Json thresholdJson(const ThresholdCount& c) {
+    Json o = {{"method", thresholdName(c.kind)},
+              {"level", real(c.level)},
+              {"p_cut", c.cut.passesNone ? Json(nullptr) : real(c.cut.cut)},
+              {"inclusive", c.cut.inclusive},
+              {"t_cut", c.cut.passesNone ? Json(nullptr) : single(c.tCut)},
+              {"voxels", c.voxels},
+              {"positive", c.positive},
+              {"negative", c.negative}};
+    if (c.truth) {
+        o["true_positives"] = c.truth->truePositives;
+        o["false_positives"] = c.truth->falsePositives;
+        o["sensitivity"] = real(c.truth->sensitivity);
+        o["false_discovery_proportion"] = real(c.truth->falseDiscoveryProportion);
+    }
+    return o;
+}
+
+Json truthJson(const TruthEvaluation& e) {
+    Json points = Json::array();
+    for (const auto& p : e.roc.points) points.push_back({real(p[0]), real(p[1])});
+    return {{"columns", e.labels},
+            {"planted_voxels", e.plantedVoxels},
+            {"roc",
+             {{"area", real(e.roc.area)},
+              {"planted", e.roc.planted},
+              {"noise", e.roc.noise},
+              {"points", points}}}};
+}
+
+Json predictorJson(const PredictorSummary& s, const PredictorFiles& files) {
+    Json o = {{"name", s.name}, {"kind", s.contrast ? "contrast" : "predictor"}};
+    if (s.contrast) o["expression"] = s.expression;
+    o["peak"] = {
+        {"t", single(s.peakT)}, {"p", single(s.peakP)}, {"grid", s.peakGrid}, {"vmr", s.peakVmr}};
+    o["voxels_above"] = s.voxelsAbove;
+    o["positive_above"] = s.positiveAbove;
+    o["negative_above"] = s.negativeAbove;
+    o["mean_percent_signal_change"] =
+        s.meanPercentChange ? real(*s.meanPercentChange) : Json(nullptr);
+    o["variance_inflation"] = real(s.varianceInflation);
+    Json thresholds = Json::array();
+    for (const ThresholdCount& c : s.thresholds) thresholds.push_back(thresholdJson(c));
+    o["thresholds"] = thresholds;
+    o["truth"] = s.truth ? truthJson(*s.truth) : Json(nullptr);
+    o["t_map"] = files.tMap;
+    o["images"] = {{"slices", imageName(files.slices)},
+                   {"time_course", imageName(files.timeCourse)},
+                   {"roc", imageName(files.roc)}};
+    return o;
 }
 
 }  // namespace
 
 std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", unsigned(c));
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
+    return dump(Json(std::string(text)), -1);
 }
 
 std::string formatJsonReport(const ReportPage& page, const ReportSummary& summary) {
-    JsonObject grid(2);
-    grid.raw("dims", triple(page.grid.dims))
-        .raw("start", triple(page.grid.start))
-        .raw("resolution", std::to_string(page.grid.resolution));
-    JsonObject images(2);
-    images.text("design", page.design.file).text("tsnr", page.tsnr.file);
-    std::string predictors = "[";
-    for (std::size_t j = 0; j < summary.predictors.size(); ++j) {
-        predictors += j ? ",\n    " : "\n    ";
-        predictors +=
-            predictorJson(summary.predictors[j],
-                          j < page.predictors.size() ? page.predictors[j] : PredictorFiles{});
-    }
-    predictors += summary.predictors.empty() ? "]" : "\n  ]";
-    JsonObject root(0);
-    root.text("data", page.dataFile)
-        .text("design", page.designFile)
-        .raw("grid", grid.str())
-        .raw("volumes", std::to_string(summary.volumes))
-        .raw("voxels", std::to_string(summary.voxels))
-        .raw("degrees_of_freedom", std::to_string(summary.degreesOfFreedom))
-        .raw("alpha", real(summary.alpha))
-        .raw("p_threshold", real(summary.pThreshold))
-        .raw("t_threshold", single(summary.tThreshold))
-        .raw("tsnr", real(summary.tsnr))
-        .raw("images", images.str())
-        .raw("predictors", predictors);
-    return root.str() + "\n";
+    Json predictors = Json::array();
+    for (std::size_t j = 0; j < summary.predictors.size(); ++j)
+        predictors.push_back(predictorJson(summary.predictors[j], j < page.predictors.size()
+                                                                      ? page.predictors[j]
+                                                                      : PredictorFiles{}));
+    const Json root = {
+        {"data", page.dataFile},
+        {"design", page.designFile},
+        {"truth", page.truthFile.empty() ? Json(nullptr) : Json(page.truthFile)},
+        {"grid",
+         {{"dims", page.grid.dims},
+          {"start", page.grid.start},
+          {"resolution", page.grid.resolution}}},
+        {"volumes", summary.volumes},
+        {"voxels", summary.voxels},
+        {"degrees_of_freedom", summary.degreesOfFreedom},
+        {"alpha", real(summary.alpha)},
+        {"fdr_q", real(summary.levels.fdr)},
+        {"p_uncorrected", real(summary.levels.uncorrected)},
+        {"p_threshold", real(summary.pThreshold)},
+        {"t_threshold", single(summary.tThreshold)},
+        {"tsnr", real(summary.tsnr)},
+        {"automatic_contrasts", page.automaticContrasts},
+        {"images", {{"design", imageName(page.design)}, {"tsnr", imageName(page.tsnr)}}},
+        {"predictors", predictors}};
+    return dump(root, 2) + "\n";
 }
 
 }  // namespace simtrove::analysis

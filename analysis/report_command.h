@@ -2,17 +2,26 @@
 // and writes the report folder.
 //
 //   tavimo-standin report DATA --design FILE [--out DIR] [--exclude NAME]...
-//                         [--alpha A]
+//                         [--contrast "NAME: EXPR"]... [--alpha A] [--fdr Q]
+//                         [--p P] [--truth MAP]
 //
 // DATA is a .vtc file or a .nii/.nii.gz image; FILE is a design matrix file
 // with one row per volume of DATA. The model holds every predictor of FILE
-// except the excluded ones, plus a constant. The folder (default "report",
-// created when missing) receives tmap_NAME.nii.gz per predictor,
-// design_matrix.png, slices_NAME.png and timecourse_NAME.png per predictor,
-// tsnr.png, report.html and report.json (NAME: the predictor name with every
+// except the excluded ones, plus a constant. The statistics are the
+// predictors, then the contrasts (see contrast.h). When no contrast and no
+// exclusion is given and the predictors together nearly reproduce the
+// constant (constantExplained() above kFillsRun: the conditions fill the
+// run), the statistics are each predictor against the others instead.
+// Thresholds: Bonferroni at A, FDR at Q, uncorrected at P (thresholds.h).
+// The truth map is MAP, else DATA's truthPathFor() when that file exists.
+//
+// The folder (default "report", created when missing) receives
+// tmap_NAME.nii.gz, slices_NAME.png, timecourse_NAME.png and, with a truth
+// evaluation, roc_NAME.png per statistic, design_matrix.png, tsnr.png,
+// report.html and report.json (NAME: the statistic's name with every
 // character other than letters, digits, '-' and '_' replaced by '_', made
 // unique). Each file written is named on `err` as
-// "tavimo-standin: wrote PATH"; a line per predictor goes to `out`.
+// "tavimo-standin: wrote PATH"; a line per statistic goes to `out`.
 // Exit status 0, or 2 with one line "tavimo-standin report: what" on `err`.
 #pragma once
 
@@ -20,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/contrast.h"
 #include "analysis/design_reader.h"
 #include "analysis/summary.h"
 #include "analysis/volume_grid.h"
@@ -27,13 +37,17 @@
 
 namespace simtrove::analysis {
 
+inline constexpr double kFillsRun = 0.9;
+
 struct ReportOptions {
     bool help = false;
     std::string data;
     std::string design;
     std::string outDir = "report";
     std::vector<std::string> exclude;
-    double alpha = kDefaultAlpha;
+    std::vector<std::string> contrasts;  // "NAME: EXPR" as given
+    ThresholdLevels levels;
+    std::string truth;
 };
 
 standin::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args);
@@ -48,7 +62,10 @@ struct ReportInput {
     std::vector<float> samples;  // VTC layout
     DesignFile design;
     std::vector<std::string> exclude;
-    double alpha = kDefaultAlpha;
+    std::vector<std::string> contrasts;
+    ThresholdLevels levels;
+    std::string truthLabel;  // empty: no truth map
+    std::vector<int> truth;  // labels per voxel, or empty
 };
 
 // Fits, draws and writes the folder; the summary, or what went wrong.
@@ -58,6 +75,11 @@ standin::Result<ReportSummary> writeReport(const ReportInput& input, const std::
 
 // File-name stem for each predictor name, unique within the list.
 std::vector<std::string> fileStems(const std::vector<std::string>& names);
+
+// The lines that the command prints for one statistic: peak and Bonferroni
+// count, then one line per threshold (with the truth figures when evaluated)
+// and the ROC area.
+std::string statisticLines(const PredictorSummary& s, const ReportSummary& summary);
 
 int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

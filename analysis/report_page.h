@@ -20,16 +20,21 @@ struct PredictorFiles {
     std::string tMap;  // NIfTI t-map
     ImageFile slices;
     ImageFile timeCourse;
+    ImageFile roc;  // with a truth evaluation only
 };
 
 struct ReportPage {
     std::string dataFile;
     std::string designFile;
+    std::string truthFile;  // empty without a truth map
+    // The conditions fill the run and no contrast or exclusion was asked for:
+    // each condition is reported against the others instead of on its own.
+    bool automaticContrasts = false;
     VolumeGrid grid;
     ImageFile design;
     ImageFile tsnr;
     int tsnrSlice = 0;
-    std::vector<PredictorFiles> predictors;  // in predictor order
+    std::vector<PredictorFiles> predictors;  // in the order of the summary's statistics
 };
 
 }  // namespace simtrove::analysis

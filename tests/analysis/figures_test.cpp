@@ -43,6 +43,7 @@ struct Scene {
     Scene() {
         maps.voxels = grid.voxels();
         maps.columns = 2;
+        maps.predictors = maps.statistics = 1;
         maps.degreesOfFreedom = 50;
         maps.coefficients.assign(2 * maps.voxels, 100.0f);
         maps.t.assign(maps.voxels, 0.5f);

@@ -169,6 +169,91 @@ TEST(GlmFit, VarianceInflation) {
     EXPECT_EQ(model(x, 2).varianceInflation(0), 0.0);  // never varies
 }
 
+// Contrast t values against the normal equations in long double, solved here
+// independently: c'b / sqrt(s^2 c'(X'X)^-1 c).
+TEST(GlmFit, ContrastsMatchNormalEquationsInLongDouble) {
+    constexpr int p = 3, k = p + 1;
+    std::vector<float> x = twoPredictors();
+    for (int t = 0; t < kVolumes; ++t) x.push_back(float(std::sin(0.4 * t)));
+    auto col = [&](int j, int t) -> long double {
+        return j < p ? x[std::size_t(j) * kVolumes + t] : 1.0L;
+    };
+    // (X'X)^-1 by Gauss-Jordan on [X'X | I].
+    long double a[k][2 * k] = {};
+    for (int i = 0; i < k; ++i) {
+        for (int j = 0; j < k; ++j)
+            for (int t = 0; t < kVolumes; ++t) a[i][j] += col(i, t) * col(j, t);
+        a[i][k + i] = 1.0L;
+    }
+    for (int c = 0; c < k; ++c) {
+        const long double d = a[c][c];  // X'X is positive definite: no pivoting needed
+        for (long double& v : a[c]) v /= d;
+        for (int r = 0; r < k; ++r)
+            if (r != c)
+                for (int j = 2 * k - 1; j >= 0; --j) a[r][j] -= a[r][c] * a[c][j];
+    }
+    const std::vector<std::vector<double>> weights = {{1, -1, 0, 0}, {0.5, 0.5, -1, 0}};
+    std::vector<FittedContrast> contrasts;
+    const GlmModel m = model(x, p);
+    for (const auto& w : weights) {
+        ASSERT_TRUE(m.estimable(w));
+        contrasts.push_back({w, m.contrastVariance(w)});
+    }
+    std::vector<float> samples;
+    for (int v = 0; v < 2; ++v)
+        for (int t = 0; t < kVolumes; ++t)
+            samples.push_back(float(100.0 + (v ? 4.0 : 0.5) * x[std::size_t(t)] -
+                                    2.0 * x[std::size_t(2 * kVolumes + t)] + wobble(t, v)));
+    const GlmMaps maps = fitVoxels(m, samples, contrasts);
+    ASSERT_EQ(maps.statistics, p + 2);
+    for (int v = 0; v < 2; ++v) {
+        const float* y = &samples[std::size_t(v) * kVolumes];
+        long double xty[k] = {}, b[k] = {}, rss = 0.0L;
+        for (int j = 0; j < k; ++j)
+            for (int t = 0; t < kVolumes; ++t) xty[j] += col(j, t) * y[t];
+        for (int i = 0; i < k; ++i)
+            for (int j = 0; j < k; ++j) b[i] += a[i][k + j] * xty[j];
+        for (int t = 0; t < kVolumes; ++t) {
+            long double f = 0.0L;
+            for (int j = 0; j < k; ++j) f += col(j, t) * b[j];
+            rss += (y[t] - f) * (y[t] - f);
+        }
+        const long double s2 = rss / (kVolumes - k);
+        for (std::size_t c = 0; c < weights.size(); ++c) {
+            long double effect = 0.0L, var = 0.0L;
+            for (int i = 0; i < k; ++i) {
+                effect += weights[c][std::size_t(i)] * b[i];
+                for (int j = 0; j < k; ++j)
+                    var += weights[c][std::size_t(i)] * a[i][k + j] * weights[c][std::size_t(j)];
+            }
+            const double t = double(effect / std::sqrt(s2 * var));
+            EXPECT_NEAR(maps.tValue(p + int(c), std::size_t(v)), t, 1e-4 * (1.0 + std::fabs(t)))
+                << v << " " << c;
+            EXPECT_NEAR(maps.effect(p + int(c), std::size_t(v)), double(effect),
+                        1e-4 * (1.0 + std::fabs(double(effect))));
+        }
+    }
+}
+
+// Conditions that fill the run exactly: the single conditions and their sum
+// are not estimable, their difference is.
+TEST(GlmFit, EstimabilityWhenConditionsFillTheRun) {
+    std::vector<float> x(2 * kVolumes);
+    for (int t = 0; t < kVolumes; ++t) {
+        x[t] = (t / 5) % 2 ? 1.0f : 0.0f;
+        x[kVolumes + t] = 1.0f - x[t];
+    }
+    const GlmModel m = model(x, 2);
+    EXPECT_EQ(m.rank(), 2);
+    EXPECT_DOUBLE_EQ(m.constantExplained(), 1.0);
+    EXPECT_FALSE(m.estimable(std::vector<double>{1, 0, 0}));
+    EXPECT_FALSE(m.estimable(std::vector<double>{1, 1, 0}));
+    EXPECT_TRUE(m.estimable(std::vector<double>{1, -1, 0}));
+    EXPECT_FALSE(m.estimable(std::vector<double>{1, 1, -1}));  // the dependence itself
+    EXPECT_TRUE(m.estimable(std::vector<double>{1, 0, 1}));    // the level in one condition
+    EXPECT_LT(model(twoPredictors(), 2).constantExplained(), 0.9);
+}
+
 TEST(GlmFit, RefusesDesignsWithoutDegreesOfFreedom) {
     const struct {
         int predictors, volumes;

@@ -52,7 +52,10 @@ void writeProbe(const fs::path& page, const fs::path& probe) {
     const std::string script =
         "<script>window.addEventListener('load',()=>{const i=[...document.images];"
         "document.body.dataset.images=i.length;document.body.dataset.loaded="
-        "i.filter(x=>x.complete&&x.naturalWidth>0).length;});</script>";
+        "i.filter(x=>x.complete&&x.naturalWidth>0).length;"
+        "document.body.dataset.rows=document.querySelectorAll('table.thresholds tr').length;"
+        "document.body.dataset.wide=[...document.querySelectorAll('table.thresholds')]"
+        ".filter(t=>t.getBoundingClientRect().width>400).length;});</script>";
     html.insert(html.rfind("</body>"), script);
     std::ofstream(probe, std::ios::binary) << html;
 }
@@ -94,6 +97,12 @@ ReportInput smallInput() {
                 v == in.grid.index(6, 5, 4) ? 30.0 * in.design.values[std::size_t(t)] : 0.0;
             in.samples.push_back(float(100.0 + signal + noise));
         }
+    // A contrast and a truth map: the threshold tables with their truth
+    // columns, and an ROC picture per statistic.
+    in.contrasts = {"Double: 2*Task"};
+    in.truth.assign(in.grid.voxels(), 0);
+    in.truth[in.grid.index(6, 5, 4)] = 1;
+    in.truthLabel = "small_truth.nii.gz";
     return in;
 }
 
@@ -107,7 +116,7 @@ TEST(ReportBrowser, EveryImageOfThePageLoads) {
     ASSERT_TRUE(summary) << summary.error();
     const fs::path page = dir / "report" / "report.html";
     const std::size_t tags = imgTags(readAll(page));
-    ASSERT_EQ(tags, 4u);  // design, slices, time course, tSNR
+    ASSERT_EQ(tags, 8u);  // design, tSNR; slices, time course and ROC per statistic
 
     const fs::path probe = dir / "report" / "probe.html";
     writeProbe(page, probe);
@@ -115,7 +124,10 @@ TEST(ReportBrowser, EveryImageOfThePageLoads) {
                           dir / "profile", dir / "dom.html"),
               0)
         << readAll(dir / "dom.html.err");
-    EXPECT_EQ(probeCounts(readAll(dir / "dom.html")), std::make_pair(int(tags), int(tags)));
+    const std::string dom = readAll(dir / "dom.html");
+    EXPECT_EQ(probeCounts(dom), std::make_pair(int(tags), int(tags)));
+    EXPECT_EQ(attribute(dom, "data-rows"), 8);  // two tables: a header and three thresholds
+    EXPECT_EQ(attribute(dom, "data-wide"), 2);  // laid out as tables, truth columns included
 
     // The probe can fail: a page with a missing picture reports one image fewer.
     std::string broken = readAll(page);

@@ -12,14 +12,20 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ReportCommand, ParsesArguments) {
-    const auto o = parseReportArguments({"Sim.vtc", "--design", "d.rtc", "--exclude", "Rest",
-                                         "--out", "r", "--exclude", "B", "--alpha", "0.01"});
+    const auto o =
+        parseReportArguments({"Sim.vtc", "--design", "d.rtc", "--exclude", "Rest", "--out", "r",
+                              "--exclude", "B", "--alpha", "0.01", "--contrast", "TvR: Task - Rest",
+                              "--fdr", "0.1", "--p", "0.005", "--truth", "t.nii.gz"});
     ASSERT_TRUE(o) << o.error();
     EXPECT_EQ(o.value().data, "Sim.vtc");
     EXPECT_EQ(o.value().design, "d.rtc");
     EXPECT_EQ(o.value().outDir, "r");
     EXPECT_EQ(o.value().exclude, (std::vector<std::string>{"Rest", "B"}));
-    EXPECT_DOUBLE_EQ(o.value().alpha, 0.01);
+    EXPECT_DOUBLE_EQ(o.value().levels.alpha, 0.01);
+    EXPECT_DOUBLE_EQ(o.value().levels.fdr, 0.1);
+    EXPECT_DOUBLE_EQ(o.value().levels.uncorrected, 0.005);
+    EXPECT_EQ(o.value().contrasts, (std::vector<std::string>{"TvR: Task - Rest"}));
+    EXPECT_EQ(o.value().truth, "t.nii.gz");
     EXPECT_EQ(parseReportArguments({"x.nii.gz", "--design", "d"}).value().outDir, "report");
     EXPECT_TRUE(parseReportArguments({"--help"}).value().help);
 
@@ -35,6 +41,8 @@ TEST(ReportCommand, ParsesArguments) {
          "--alpha 1: expected a number between 0 and 1"},
         {{"a.vtc", "--design", "d", "--alpha", "0.05x"},
          "--alpha 0.05x: expected a number between 0 and 1"},
+        {{"a.vtc", "--design", "d", "--fdr", "0"}, "--fdr 0: expected a number between 0 and 1"},
+        {{"a.vtc", "--design", "d", "--contrast"}, "--contrast needs a value"},
         {{"a.vtc", "--bogus"}, "--bogus: unknown option (see tavimo-standin report --help)"},
     };
     for (const auto& c : bad) EXPECT_EQ(parseReportArguments(c.args).error(), c.error);

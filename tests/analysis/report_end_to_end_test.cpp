@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "analysis/report_command.h"
+#include "standin/nifti_export.h"
 #include "standin/vtc_file.h"
 
 namespace simtrove::analysis {
@@ -75,11 +76,40 @@ TEST(ReportEndToEnd, FindsTheDefaultCluster) {
     ASSERT_EQ(grid.dims, (std::array<int, 3>{58, 40, 46}));
 
     // With Rest in the model, Rest + Task is the constant after the first
-    // volumes: the report flags the inflated variance.
+    // volumes: the report tests each condition against the other instead and
+    // finds the cluster. The truth map labels the sphere with Task's column 2.
+    std::vector<int> truth(grid.voxels(), 0);
+    for (std::size_t v = 0; v < grid.voxels(); ++v)
+        if (distance2(grid.position(v), centre) <= 4) truth[v] = 2;
+    in.truth = truth;
     std::vector<std::string> written;
     const auto full = writeReport(in, (dir / "full").string(), &written);
     ASSERT_TRUE(full) << full.error();
-    EXPECT_GT(full.value().predictors[1].varianceInflation, 10.0);
+    ASSERT_EQ(full.value().predictors.size(), 2u);
+    const PredictorSummary& contrast = full.value().predictors[1];
+    EXPECT_EQ(contrast.name, "Task - Rest");
+    EXPECT_TRUE(contrast.contrast);
+    EXPECT_LE(distance2(contrast.peakGrid, centre), 4);
+    EXPECT_GT(contrast.peakT, 0.0f);
+    EXPECT_GE(contrast.voxelsAbove, 5u);
+    ASSERT_TRUE(contrast.truth);
+    EXPECT_EQ(contrast.truth->plantedVoxels, 33u);
+    EXPECT_GT(contrast.truth->roc.area, 0.99);
+    for (const ThresholdCount& c : contrast.thresholds) {
+        ASSERT_TRUE(c.truth) << thresholdName(c.kind);
+        EXPECT_EQ(c.truth->truePositives + c.truth->falsePositives, c.voxels);
+        EXPECT_DOUBLE_EQ(c.truth->sensitivity, double(c.truth->truePositives) / 33.0);
+    }
+    // Bonferroni: no noise voxel; FDR between Bonferroni and uncorrected; the
+    // uncorrected p < 0.001 lets about 0.001 of the 106687 noise voxels through.
+    const auto& th = contrast.thresholds;
+    EXPECT_EQ(th[0].truth->falsePositives, 0u);
+    EXPECT_EQ(th[0].truth->truePositives, contrast.voxelsAbove);
+    EXPECT_GE(th[1].truth->truePositives, th[0].truth->truePositives);
+    EXPECT_LE(th[1].truth->truePositives, th[2].truth->truePositives);
+    EXPECT_NEAR(double(th[2].truth->falsePositives), 106.7, 35.0);
+    EXPECT_TRUE(fs::exists(dir / "full" / "roc_Task_-_Rest.png"));
+    in.truth.clear();
 
     in.exclude = {"Rest"};
     const auto r = writeReport(in, (dir / "report").string(), &written);
@@ -179,23 +209,35 @@ TEST(ReportEndToEnd, DetectsEachVoiWithItsPredictor) {
     fs::remove_all(dir);
 }
 
-// The command itself on the main job's files, as the README shows it.
+// The command itself on the main job's files, as the README shows it: with
+// only --design, and the truth map found beside the data by its name.
 TEST(ReportEndToEnd, CommandWritesTheFolder) {
     const fs::path dir = scratch("command");
     simulate("", dir);
+    standin::VtcGeometry g;
+    g.xStart = 41, g.xEnd = 41 + 58 * 3, g.yStart = 68, g.yEnd = 68 + 40 * 3;
+    g.zStart = 59, g.zEnd = 59 + 46 * 3, g.resolution = 3, g.timePoints = 1;
+    const VolumeGrid grid{{58, 40, 46}, {41, 68, 59}, 3};
+    std::vector<float> truth(grid.voxels(), 0.0f);
+    for (std::size_t v = 0; v < grid.voxels(); ++v)
+        if (distance2(grid.position(v), {29, 20, 23}) <= 4) truth[v] = 2.0f;
+    ASSERT_EQ(standin::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth), "");
     const std::string command = std::string(STANDIN_PROGRAM) + " report " +
                                 (dir / "Simulated.vtc").string() + " --design " +
-                                (dir / "plugin_created.rtc").string() + " --exclude Rest --out " +
+                                (dir / "plugin_created.rtc").string() + " --out " +
                                 (dir / "report").string() + " > " + (dir / "out.txt").string() +
                                 " 2> " + (dir / "err.txt").string();
     ASSERT_EQ(std::system(command.c_str()), 0);
-    for (const char* name : {"report.html", "report.json", "tmap_Task.nii.gz", "design_matrix.png",
-                             "slices_Task.png", "timecourse_Task.png", "tsnr.png"})
+    for (const char* name : {"report.html", "report.json", "tmap_Task_-_Rest.nii.gz",
+                             "design_matrix.png", "slices_Task_-_Rest.png",
+                             "timecourse_Task_-_Rest.png", "roc_Task_-_Rest.png", "tsnr.png"})
         EXPECT_TRUE(fs::exists(dir / "report" / name)) << name;
     std::ifstream out(dir / "out.txt");
     std::stringstream text;
     text << out.rdbuf();
-    EXPECT_EQ(text.str().rfind("Task: peak t ", 0), 0u) << text.str();
+    EXPECT_EQ(text.str().rfind("The conditions fill the run", 0), 0u) << text.str();
+    EXPECT_NE(text.str().find("\nTask - Rest: peak t "), std::string::npos) << text.str();
+    EXPECT_NE(text.str().find("  ROC area 0.99"), std::string::npos) << text.str();
     fs::remove_all(dir);
 }
 

@@ -15,6 +15,7 @@ struct Maps {
     Maps() {
         maps.voxels = grid.voxels();
         maps.columns = 3;
+        maps.predictors = maps.statistics = 2;
         maps.degreesOfFreedom = 100;
         maps.coefficients.assign(3 * maps.voxels, 0.0f);
         for (std::size_t v = 0; v < maps.voxels; ++v)
@@ -60,6 +61,39 @@ TEST(Summary, PeakThresholdAndPercentChange) {
     EXPECT_EQ(a.above[m.grid.index(2, 2, 1)], 1);
     EXPECT_EQ(s.predictors[1].peakVoxel, 5u);
     EXPECT_EQ(s.predictors[1].peakT, -7.0f);
+}
+
+// The same maps with a truth map planting column 1 in voxels (1, 2, 1) and
+// (0, 0, 0). FDR (q 0.05, lines k 0.05 / 24) keeps 2.9 too (p about 0.0046 <=
+// 4 * 0.05 / 24); uncorrected p < 0.001 (|t| > 3.39) keeps the Bonferroni three.
+TEST(Summary, ThresholdsAndTruth) {
+    Maps m;
+    m.set(0, m.grid.index(1, 2, 1), 9.0f, 6.0f);
+    m.set(0, m.grid.index(2, 2, 1), 3.5f, 12.0f);
+    m.set(0, m.grid.index(3, 0, 0), -4.0f, -2.0f);
+    m.set(0, m.grid.index(0, 0, 0), 2.9f, 50.0f);
+    std::vector<int> truth(m.maps.voxels, 0);
+    truth[m.grid.index(1, 2, 1)] = truth[m.grid.index(0, 0, 0)] = 1;
+    SummaryContext context;
+    context.truth = truth;
+    context.tested = {{1}, {2}};
+    const ReportSummary s = summarise(m.maps, m.grid, 120, {"A", "B"}, {}, context);
+    const PredictorSummary& a = s.predictors[0];
+    ASSERT_EQ(a.thresholds.size(), 3u);
+    const struct {
+        std::size_t voxels, truePositives, falsePositives;
+    } expected[] = {{3, 1, 2}, {4, 2, 2}, {3, 1, 2}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const ThresholdCount& c = a.thresholds[i];
+        EXPECT_EQ(c.voxels, expected[i].voxels) << thresholdName(c.kind);
+        ASSERT_TRUE(c.truth);
+        EXPECT_EQ(c.truth->truePositives, expected[i].truePositives) << thresholdName(c.kind);
+        EXPECT_EQ(c.truth->falsePositives, expected[i].falsePositives) << thresholdName(c.kind);
+    }
+    EXPECT_NEAR(a.thresholds[2].tCut, 3.39, 0.01);
+    ASSERT_TRUE(a.truth);
+    EXPECT_EQ(a.truth->plantedVoxels, 2u);
+    EXPECT_FALSE(s.predictors[1].truth);  // column 2 is planted nowhere
 }
 
 TEST(Summary, NoVoxelAboveGivesNoPercentChange) {
