@@ -5,13 +5,13 @@
 
 #include "standin/app.h"
 #if SIMTROVE_HAVE_REPORT
-#include "standin/report/report_command.h"
+#include "analysis/report_command.h"
 #endif
 
 int main(int argc, char** argv) {
 #if SIMTROVE_HAVE_REPORT
     if (argc > 1 && std::string_view(argv[1]) == "report")
-        return simtrove::report::runReport(std::vector<std::string>(argv + 2, argv + argc),
+        return simtrove::analysis::runReport(std::vector<std::string>(argv + 2, argv + argc),
                                            std::cout, std::cerr);
 #endif
     return simtrove::standin::runStandinProgram(argc, argv);

@@ -7,19 +7,30 @@
 //   FitPerVoxelSvd     baseline: a fresh decomposition per voxel with the
 //                      library's svd_least_squares_fit (on 2000 voxels; compare
 //                      the per-voxel rate, items/s, with FitVolume)
+//   CommandAgainstSimulation
+//                      the main job with tavimo-standin (baseline), then
+//                      `tavimo-standin report` on its output with a contrast
+//                      and the truth map beside it (the cluster sphere); the
+//                      time is the report's, the counter report/simulation
+//                      the ratio of the two in the same run
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "analysis/glm.h"
+#include "analysis/summary.h"
 #include "numerics/arrays/arrays.h"
 #include "numerics/fit/svd_fit.h"
-#include "standin/report/glm.h"
-#include "standin/report/summary.h"
+#include "standin/nifti_export.h"
 
 namespace {
 
-using namespace simtrove::report;
+using namespace simtrove::analysis;
 
 constexpr int kVolumes = 250;
 const VolumeGrid kGrid{{58, 40, 46}, {41, 68, 59}, 3};
@@ -109,10 +120,53 @@ void FitPerVoxelSvd(benchmark::State& state) {
     release_vector(x, 1, kVolumes);
 }
 
+double secondsOf(const std::string& command) {
+    const auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) return -1.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void CommandAgainstSimulation(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "simtrove_report_bench";
+    const std::string program = STANDIN_PROGRAM;
+    double simulation = 0.0, report = 0.0;
+    for (auto _ : state) {
+        fs::remove_all(dir);
+        const double s = secondsOf(program + " --out " + dir.string() + " > /dev/null 2>&1");
+        simtrove::standin::VtcGeometry g;
+        g.xStart = 41, g.xEnd = 41 + 58 * 3, g.yStart = 68, g.yEnd = 68 + 40 * 3;
+        g.zStart = 59, g.zEnd = 59 + 46 * 3, g.resolution = 3, g.timePoints = 1;
+        std::vector<float> truth(kGrid.voxels(), 0.0f);
+        for (std::size_t v = 0; v < truth.size(); ++v) {
+            const std::array<int, 3> p = kGrid.position(v);
+            const int d =
+                (p[0] - 29) * (p[0] - 29) + (p[1] - 20) * (p[1] - 20) + (p[2] - 23) * (p[2] - 23);
+            if (d <= 4) truth[v] = 2.0f;
+        }
+        const std::string written =
+            simtrove::standin::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth);
+        const double r = secondsOf(program + " report " + (dir / "Simulated.vtc").string() +
+                                   " --design " + (dir / "plugin_created.rtc").string() +
+                                   " --contrast 'TvR: Task - Rest' --out " +
+                                   (dir / "report").string() + " > /dev/null 2>&1");
+        if (s < 0.0 || r < 0.0 || !written.empty()) {
+            state.SkipWithError("a tavimo-standin run failed");
+            break;
+        }
+        simulation += s;
+        report += r;
+        state.SetIterationTime(r);
+    }
+    if (simulation > 0.0) state.counters["report/simulation"] = report / simulation;
+    fs::remove_all(dir);
+}
+
 BENCHMARK(ReadSamples)->Unit(benchmark::kMillisecond);
 BENCHMARK(FitVolume)->Unit(benchmark::kMillisecond);
 BENCHMARK(Summarise)->Unit(benchmark::kMillisecond);
 BENCHMARK(FitPerVoxelSvd)->Unit(benchmark::kMillisecond);
+BENCHMARK(CommandAgainstSimulation)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

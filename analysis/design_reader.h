@@ -1,0 +1,34 @@
+// Reads the stand-in host's design matrix file (plugin_created.rtc):
+//
+//   simtrove-design-matrix 1
+//   predictors N
+//   volumes T
+//   predictor NAME            (N lines)
+//   V1 V2 ... VN              (T rows of N numbers)
+//
+// Lines end in LF or CRLF; blank lines and lines starting with '#' (after
+// blanks) are skipped; names run to the end of their line. Problems come back
+// as "FILE:LINE: what" (LINE 0 when the file ends early).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "standin/result.h"
+
+namespace simtrove::analysis {
+
+inline constexpr int kMaxDesignPredictors = 1000;
+inline constexpr int kMaxDesignVolumes = 1000000;
+
+struct DesignFile {
+    std::vector<std::string> names;
+    int volumes = 0;
+    std::vector<float> values;  // predictor after predictor, `volumes` values each
+};
+
+standin::Result<DesignFile> parseDesignMatrix(std::string_view text, const std::string& fileName);
+standin::Result<DesignFile> readDesignMatrix(const std::string& path);
+
+}  // namespace simtrove::analysis

@@ -1,0 +1,105 @@
+#include "analysis/report_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace simtrove::analysis {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ReportCommand, ParsesArguments) {
+    const auto o =
+        parseReportArguments({"Sim.vtc", "--design", "d.rtc", "--exclude", "Rest", "--out", "r",
+                              "--exclude", "B", "--alpha", "0.01", "--contrast", "TvR: Task - Rest",
+                              "--fdr", "0.1", "--p", "0.005", "--truth", "t.nii.gz"});
+    ASSERT_TRUE(o) << o.error();
+    EXPECT_EQ(o.value().data, "Sim.vtc");
+    EXPECT_EQ(o.value().design, "d.rtc");
+    EXPECT_EQ(o.value().outDir, "r");
+    EXPECT_EQ(o.value().exclude, (std::vector<std::string>{"Rest", "B"}));
+    EXPECT_DOUBLE_EQ(o.value().levels.alpha, 0.01);
+    EXPECT_DOUBLE_EQ(o.value().levels.fdr, 0.1);
+    EXPECT_DOUBLE_EQ(o.value().levels.uncorrected, 0.005);
+    EXPECT_EQ(o.value().contrasts, (std::vector<std::string>{"TvR: Task - Rest"}));
+    EXPECT_EQ(o.value().truth, "t.nii.gz");
+    EXPECT_EQ(parseReportArguments({"x.nii.gz", "--design", "d"}).value().outDir, "report");
+    EXPECT_TRUE(parseReportArguments({"--help"}).value().help);
+
+    const struct {
+        std::vector<std::string> args;
+        const char* error;
+    } bad[] = {
+        {{}, "no data file (a .vtc, .nii or .nii.gz file)"},
+        {{"a.vtc"}, "no design matrix (--design FILE)"},
+        {{"a.vtc", "--design"}, "--design needs a value"},
+        {{"a.vtc", "--design", "d", "b.vtc"}, "b.vtc: only one data file can be analysed"},
+        {{"a.vtc", "--design", "d", "--alpha", "1"},
+         "--alpha 1: expected a number between 0 and 1"},
+        {{"a.vtc", "--design", "d", "--alpha", "0.05x"},
+         "--alpha 0.05x: expected a number between 0 and 1"},
+        {{"a.vtc", "--design", "d", "--fdr", "0"}, "--fdr 0: expected a number between 0 and 1"},
+        {{"a.vtc", "--design", "d", "--contrast"}, "--contrast needs a value"},
+        {{"a.vtc", "--bogus"}, "--bogus: unknown option (see tavimo-standin report --help)"},
+    };
+    for (const auto& c : bad) EXPECT_EQ(parseReportArguments(c.args).error(), c.error);
+}
+
+TEST(ReportCommand, FileStemsAreSafeAndUnique) {
+    EXPECT_EQ(fileStems({"Task", "a/b c", "", "a_b_c", "Task", "ü"}),
+              (std::vector<std::string>{"Task", "a_b_c", "predictor3", "a_b_c_2", "Task_2", "__"}));
+}
+
+ReportInput smallInput() {
+    ReportInput in;
+    in.grid = {{3, 2, 2}, {0, 0, 0}, 2};
+    in.volumes = 12;
+    in.design.names = {"Rest", "Task"};
+    in.design.volumes = 12;
+    for (int j = 0; j < 2; ++j)
+        for (int t = 0; t < 12; ++t) in.design.values.push_back(float((t / 3 + j) % 2));
+    for (std::size_t v = 0; v < in.grid.voxels(); ++v)
+        for (int t = 0; t < 12; ++t) in.samples.push_back(100.0f + float((t * 7 + v) % 5));
+    return in;
+}
+
+TEST(ReportCommand, RefusesMismatchedInputsBeforeWriting) {
+    ReportInput in = smallInput();
+    in.exclude = {"Task", "Nope"};
+    std::vector<std::string> written;
+    EXPECT_EQ(writeReport(in, "unused", &written).error(),
+              "--exclude Nope: the design matrix has no such predictor");
+    in.exclude.clear();
+    in.design.volumes = 11;
+    EXPECT_EQ(writeReport(in, "unused", &written).error(),
+              "the design matrix has 11 volumes but the data have 12");
+    EXPECT_TRUE(written.empty());
+    EXPECT_FALSE(fs::exists("unused"));
+}
+
+TEST(ReportCommand, WritesEveryFileOfTheFolder) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("report_command_test_" + std::to_string(getpid())) / "r";
+    ReportInput in = smallInput();
+    in.exclude = {"Rest"};
+    std::vector<std::string> written;
+    const auto summary = writeReport(in, dir.string(), &written);
+    ASSERT_TRUE(summary) << summary.error();
+    std::vector<std::string> names;
+    for (const std::string& p : written) names.push_back(fs::path(p).filename().string());
+    EXPECT_EQ(names, (std::vector<std::string>{"design_matrix.png", "tmap_Task.nii.gz",
+                                               "slices_Task.png", "timecourse_Task.png", "tsnr.png",
+                                               "report.html", "report.json"}));
+    for (const std::string& p : written) EXPECT_GT(fs::file_size(p), 100u) << p;
+
+    std::ostringstream out, err;
+    EXPECT_EQ(runReport({(dir / "missing.vtc").string(), "--design", "d.rtc"}, out, err), 2);
+    EXPECT_EQ(err.str().rfind("tavimo-standin report: " + (dir / "missing.vtc").string(), 0), 0u);
+    fs::remove_all(dir.parent_path());
+}
+
+}  // namespace
+}  // namespace simtrove::analysis
