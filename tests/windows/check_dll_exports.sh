@@ -32,5 +32,5 @@ fi
 imports=$(awk '/DLL Name:/ {print $3}' <<<"$headers" | sort -u | tr '\n' ' ')
 echo "exports of $dll: $(wc -l <<<"$actual") names, as a host built with Microsoft's compiler expects; imports: $imports"
 while read -r name; do
-    [[ $name == \?* ]] && echo "  $name = $(llvm-undname-14 "$name" | sed -n 2p)"
+    if [[ $name == \?* ]]; then echo "  $name = $(llvm-undname-14 "$name" | sed -n 2p)"; fi
 done <<<"$actual"
