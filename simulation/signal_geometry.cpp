@@ -33,7 +33,9 @@ SphereOffsets collectSphereOffsets() {
 
 }  // namespace
 
-std::int64_t roundHalfUp(double value) { return static_cast<std::int64_t>(std::floor(value + 0.5)); }
+std::int64_t roundHalfUp(double value) {
+    return static_cast<std::int64_t>(std::floor(value + 0.5));
+}
 
 GridPosition toGridPosition(const VtcGrid& grid, std::int64_t posX, std::int64_t posY,
                             std::int64_t posZ) {
