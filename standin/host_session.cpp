@@ -69,13 +69,21 @@ std::string taskNameOf(const std::string& protocolPath) {
     return stem.empty() ? "simulation" : stem;
 }
 
-// A message as one quoted phrase: line breaks become blanks, long texts are cut.
-std::string quotedMessage(const std::string& message) {
+// A message as one quoted phrase: line breaks become blanks, long texts are cut
+// at a blank.
+std::string quotedMessage(std::string message) {
     constexpr std::size_t kShown = 60;
-    std::string shown = message.substr(0, kShown);
-    for (char& c : shown)
+    for (char& c : message)
         if (c == '\n' || c == '\r') c = ' ';
-    return "\"" + shown + (message.size() > kShown ? "...\"" : "\"");
+    const bool cut = message.size() > kShown;
+    if (cut) {
+        const std::size_t blank = message.rfind(' ', kShown);
+        message.resize(blank == 0 || blank == std::string::npos ? kShown : blank);
+    }
+    // Built by appending only: GCC 12 warns falsely about "literal" + std::string.
+    std::string quoted(1, '"');
+    quoted.append(message).append(cut ? "...\"" : "\"");
+    return quoted;
 }
 
 }  // namespace
