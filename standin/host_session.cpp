@@ -147,7 +147,8 @@ void HostSession::noteCancellation() {
 
 // Keeps what the plug-in was told to simulate; the prompts are told apart by text.
 void HostSession::noteAnswer(const std::string& prompt, int answer) {
-    switch (classifyIntegerPrompt(prompt)) {
+    const PromptKind kind = classifyIntegerPrompt(prompt);
+    switch (kind) {
         case PromptKind::Condition:
             choice_.mode = SignalChoice::Mode::Cluster;
             choice_.condition = answer - 1;
@@ -159,8 +160,7 @@ void HostSession::noteAnswer(const std::string& prompt, int answer) {
         case PromptKind::PositionX:
         case PromptKind::PositionY:
         case PromptKind::PositionZ:
-            choice_.centre[std::size_t(int(classifyIntegerPrompt(prompt)) -
-                                       int(PromptKind::PositionX))] = answer;
+            choice_.centre[std::size_t(int(kind) - int(PromptKind::PositionX))] = answer;
             break;
         default:
             break;
