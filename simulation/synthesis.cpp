@@ -17,7 +17,9 @@ float signalSample(float predictorValue, float noise) {
                  double(kBaseline) + double(noise));
 }
 
-float noiseSample(float noise) { return float(double(kBaseline) + double(noise)); }
+float noiseSample(float noise) {
+    return float(double(kBaseline) + double(noise));
+}
 
 void logProgress(std::int64_t done, std::int64_t total) {
     char line[260];
@@ -25,19 +27,13 @@ void logProgress(std::int64_t done, std::int64_t total) {
     tvLogText(line);
 }
 
-// The sphere test, in single precision as the distance has always been taken.
-bool insideSphere(std::int64_t dx, std::int64_t dy, std::int64_t dz) {
-    const std::int64_t squared = dx * dx + dy * dy + dz * dz;
-    const float distance = float(std::sqrt(double(float(squared))));
-    return !(distance > float(kHalfWidth));
-}
-
 // Rewrites every sample of the voxel at `position` (when inside the grid) with
 // signal and noise; the draws are made either way.
 bool writeSignalTimeCourse(float* samples, const VtcGrid& grid, const GridPosition& position,
                            const float* predictor, int* seed) {
     const bool inside = grid.contains(position.x, position.y, position.z);
-    float* course = inside ? samples + grid.firstSampleOf(position.x, position.y, position.z) : nullptr;
+    float* course =
+        inside ? samples + grid.firstSampleOf(position.x, position.y, position.z) : nullptr;
     for (std::int64_t t = 0; t < grid.timePoints; ++t) {
         const float noise = drawNoise(seed);
         if (inside) course[t] = signalSample(predictor[t], noise);
@@ -47,17 +43,9 @@ bool writeSignalTimeCourse(float* samples, const VtcGrid& grid, const GridPositi
 
 }  // namespace
 
-std::int64_t roundHalfUp(double value) { return static_cast<std::int64_t>(std::floor(value + 0.5)); }
-
-GridPosition toGridPosition(const VtcGrid& grid, std::int64_t posX, std::int64_t posY,
-                            std::int64_t posZ) {
-    const double resolution = grid.resolution;
-    return {roundHalfUp(double(posX - grid.xStart) / resolution),
-            roundHalfUp(double(posY - grid.yStart) / resolution),
-            roundHalfUp(double(posZ - grid.zStart) / resolution)};
+float drawNoise(int* seed) {
+    return float(double(normal_deviate(seed)) * double(kNoiseScale));
 }
-
-float drawNoise(int* seed) { return float(double(normal_deviate(seed)) * double(kNoiseScale)); }
 
 void runNoisePass(float* samples, const VtcGrid& grid, int* seed) {
     const std::size_t T = std::size_t(grid.timePoints);
@@ -75,20 +63,18 @@ SignalPassResult runClusterSignalPass(float* samples, const VtcGrid& grid, int p
     const float* predictor = tvGetPredictor(predictorIndex);
     if (predictor == nullptr) return {SignalOutcome::PredictorUnavailable, 0};
     const GridPosition centre = toGridPosition(grid, posX, posY, posZ);
+    const std::span<const GridPosition> sphere = clusterSphereOffsets();
     std::int64_t outside = 0;
     for (std::int64_t t = 0; t < grid.timePoints; ++t) {
-        for (std::int64_t z = centre.z - kHalfWidth; z <= centre.z + kHalfWidth; ++z) {
-            for (std::int64_t y = centre.y - kHalfWidth; y <= centre.y + kHalfWidth; ++y) {
-                for (std::int64_t x = centre.x - kHalfWidth; x <= centre.x + kHalfWidth; ++x) {
-                    if (!insideSphere(x - centre.x, y - centre.y, z - centre.z)) continue;
-                    const float noise = drawNoise(seed);
-                    if (grid.contains(x, y, z))
-                        samples[grid.firstSampleOf(x, y, z) + std::size_t(t)] =
-                            signalSample(predictor[t], noise);
-                    else if (t == 0)
-                        ++outside;
-                }
-            }
+        for (const GridPosition& offset : sphere) {
+            const std::int64_t x = centre.x + offset.x, y = centre.y + offset.y,
+                               z = centre.z + offset.z;
+            const float noise = drawNoise(seed);
+            if (grid.contains(x, y, z))
+                samples[grid.firstSampleOf(x, y, z) + std::size_t(t)] =
+                    signalSample(predictor[t], noise);
+            else if (t == 0)
+                ++outside;
         }
     }
     return {SignalOutcome::Completed, outside};
@@ -109,9 +95,7 @@ SignalPassResult runVoiSignalPass(float* samples, const VtcGrid& grid, const int
         const std::int64_t count = voi.NrOfVoxels > 0 ? voi.NrOfVoxels : 0;
         for (std::int64_t k = 0; k < count; ++k) {
             const std::int64_t a = voxels[3 * k], b = voxels[3 * k + 1], c = voxels[3 * k + 2];
-            const GridPosition position = coordinateSpace == 3
-                                              ? toGridPosition(grid, 128 - b, 128 - c, 128 - a)
-                                              : toGridPosition(grid, a, b, c);
+            const GridPosition position = voiVoxelPosition(grid, coordinateSpace, a, b, c);
             if (!writeSignalTimeCourse(samples, grid, position, predictor, seed)) ++outside;
         }
     }

@@ -1,5 +1,6 @@
 #include "standin/app.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -56,25 +57,42 @@ std::string prepareOutDir(const std::string& outDir) {
     return {};
 }
 
-// The main job's answers: the built-in protocol (written into the output
-// directory so that the VTC can link it), VOIs when there are any, the cluster
-// at the cross-hair; everything else takes the plug-in's defaults.
-Result<PromptAnswers> mainJobAnswers(const std::string& outDir) {
+// Volumes of the built-in protocol: the run's time points when an option gives
+// them (at most the plug-in's 1000), else the main job's.
+int builtinProtocolVolumes(const PromptAnswers& given) {
+    constexpr int kMaxPluginTimePoints = 1000;
+    if (!given.timePoints || given.timePoints->cancel || given.timePoints->value < 1)
+        return kMainJobTimePoints;
+    return std::min(given.timePoints->value, kMaxPluginTimePoints);
+}
+
+Result<std::string> writeBuiltinProtocol(const std::string& outDir, int volumes) {
     const std::string path = (fs::path(outDir) / kBuiltinProtocolName).string();
     if (path.size() >= kHostPathCapacity)
-        return Result<PromptAnswers>::failure(
-            path + ": path of the built-in protocol is longer than " +
-            std::to_string(kHostPathCapacity - 1) + " characters");
+        return Result<std::string>::failure(path +
+                                            ": path of the built-in protocol is longer than " +
+                                            std::to_string(kHostPathCapacity - 1) + " characters");
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << formatProtocolText(builtinBlockProtocol(kMainJobTimePoints),
+    file << formatProtocolText(builtinBlockProtocol(volumes),
                                "Built-in block design of tavimo-standin: Rest and Task alternate\n"
                                "every 10 volumes.");
     file.close();
-    if (!file) return Result<PromptAnswers>::failure(path + ": cannot write the built-in protocol");
-    PromptAnswers answers;
-    answers.protocol = FileAnswer{false, path};
-    answers.useVois = true;
-    answers.useCross = true;
+    if (!file) return Result<std::string>::failure(path + ": cannot write the built-in protocol");
+    return path;
+}
+
+// The main job's embedded answers under the given ones: the built-in protocol
+// (written into the output directory so that the VTC can link it), VOIs when
+// there are any, the cluster at the cross-hair; every prompt that neither
+// answers takes the plug-in's default. An option overrides only its own prompt.
+Result<PromptAnswers> withEmbeddedAnswers(PromptAnswers answers, const std::string& outDir) {
+    if (!answers.protocol) {
+        Result<std::string> path = writeBuiltinProtocol(outDir, builtinProtocolVolumes(answers));
+        if (!path) return Result<PromptAnswers>::failure(path.error());
+        answers.protocol = FileAnswer{false, path.value()};
+    }
+    if (!answers.useVois) answers.useVois = true;
+    if (!answers.useCross) answers.useCross = true;
     return answers;
 }
 
@@ -115,23 +133,23 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
     if (std::string problem = prepareOutDir(options.outDir); !problem.empty())
         return fail(env.err, problem);
 
-    const bool mainJob = options.answers.empty() && options.answersFile.empty() && !options.ask;
+    const bool embedded = options.answersFile.empty() && !options.ask;
     PromptAnswers answers = options.answers;
-    if (mainJob) {
-        Result<PromptAnswers> embedded = mainJobAnswers(options.outDir);
-        if (!embedded) return fail(env.err, embedded.error());
-        answers = std::move(embedded).value();
+    if (embedded) {
+        Result<PromptAnswers> withDefaults = withEmbeddedAnswers(options.answers, options.outDir);
+        if (!withDefaults) return fail(env.err, withDefaults.error());
+        answers = std::move(withDefaults).value();
     }
     const std::string logPath = (fs::path(options.outDir) / kLogFileName).string();
     std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
     if (!log) return fail(env.err, logPath + ": cannot write the log");
 
     Terminal terminal;
-    if (env.inIsTerminal && !mainJob) terminal = {&env.in, &env.err};
+    if (env.inIsTerminal && !embedded) terminal = {&env.in, &env.err};
     Dialogs dialogs(std::move(answers), std::move(inputs.value().script), terminal, env.err);
     HostConfig config{options.hostVersion,    options.hasVmr, options.vmrDims,
                       options.cross,          options.vtcBox, options.resolution,
-                      options.repetitionTime, options.outDir, options.nifti || mainJob,
+                      options.repetitionTime, options.outDir, options.nifti || embedded,
                       options.voisFile};
     HostSession session(std::move(config), std::move(inputs.value().vois), dialogs,
                         {env.out, env.err, env.errIsTerminal, &log});
@@ -144,6 +162,9 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
     dialogs.reportUnused();
     log.close();
     if (!log) return fail(env.err, logPath + ": cannot write the log");
+    if (outcome.value().initialised && !outcome.value().completed)
+        env.err << "tavimo-standin: the run ended with false: " << session.endingExplanation()
+                << "\n";
     if (session.failed() || dialogs.failed()) return kExitError;
     if (!outcome.value().initialised) {
         env.err << "tavimo-standin: the plug-in refused to start (initPlugin returned false)\n";
@@ -154,8 +175,9 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
 
 int runStandinProgram(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    ProgramEnvironment env{std::cin,        std::cout,         std::cerr,
-                           stdinIsTerminal(), stderrIsTerminal(), programPath(argc > 0 ? argv[0] : nullptr)};
+    ProgramEnvironment env{std::cin,           std::cout,
+                           std::cerr,          stdinIsTerminal(),
+                           stderrIsTerminal(), programPath(argc > 0 ? argv[0] : nullptr)};
     return runStandin(args, env);
 }
 

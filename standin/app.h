@@ -4,10 +4,13 @@
 // directory (log "simtrove.log", the built-in protocol for the main job),
 // installs a HostSession behind the exported host functions, loads the
 // plug-in, calls createPlugin, initPlugin and execute, and deletes the object
-// through its interface. Exit status: 0 when execute returned true, 1 when
-// the plug-in refused to start or execute returned false, 2 on the program's
-// own errors (options, unreadable inputs, output not written, scripted
-// answers that do not fit), each reported on one line of `err`.
+// through its interface. Unless --answers or --ask is given, the main job's
+// embedded answers answer every prompt that no answer option answers. When
+// execute returns false, one line on `err` says why, from what the host saw.
+// Exit status: 0 when execute returned true, 1 when the plug-in refused to
+// start or execute returned false, 2 on the program's own errors (options,
+// unreadable inputs, output not written, scripted answers that do not fit),
+// each reported on one line of `err`.
 #pragma once
 
 #include <iosfwd>

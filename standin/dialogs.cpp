@@ -50,6 +50,45 @@ std::string bounds(int minimum, int maximum) {
     return std::to_string(minimum) + " to " + std::to_string(maximum);
 }
 
+std::string promptName(std::string_view prompt, PromptKind kind) {
+    switch (kind) {
+        case PromptKind::TimePoints:
+            return "the time points prompt";
+        case PromptKind::VoiPredictor:
+            return "the VOI predictor prompt";
+        case PromptKind::Condition:
+            return "the condition prompt";
+        case PromptKind::PositionX:
+            return "the X position prompt";
+        case PromptKind::PositionY:
+            return "the Y position prompt";
+        case PromptKind::PositionZ:
+            return "the Z position prompt";
+        case PromptKind::Protocol:
+            return "the protocol dialog";
+        case PromptKind::Save:
+            return "the save dialog";
+        default:
+            return "the prompt " + shortPrompt(prompt);
+    }
+}
+
+// The option that answers a kind of prompt, for telling the user.
+std::string optionFor(PromptKind kind) {
+    switch (kind) {
+        case PromptKind::TimePoints:
+            return "--time-points";
+        case PromptKind::Condition:
+            return "--condition";
+        case PromptKind::Protocol:
+            return "--protocol";
+        case PromptKind::Save:
+            return "--save";
+        default:
+            return "its option";
+    }
+}
+
 }  // namespace
 
 PromptKind classifyIntegerPrompt(std::string_view prompt) {
@@ -142,6 +181,20 @@ std::optional<AnswerLine> Dialogs::nextScripted() {
     return script_.answers[nextLine_++];
 }
 
+std::optional<std::string> Dialogs::takeCancellation() {
+    std::optional<std::string> cancellation = std::move(cancellation_);
+    cancellation_.reset();
+    return cancellation;
+}
+
+void Dialogs::noteCancelled(std::string_view prompt, PromptKind kind, const std::string& how) {
+    cancellation_ = promptName(prompt, kind) + " was cancelled " + how;
+}
+
+std::string Dialogs::scriptLine(const AnswerLine& answer) const {
+    return script_.fileName + " line " + std::to_string(answer.line);
+}
+
 void Dialogs::scriptError(const AnswerLine& answer, std::string_view prompt,
                           const std::string& expected) {
     diagnostics_ << kError << located(script_.fileName, answer.line, "answer ")
@@ -154,6 +207,8 @@ int Dialogs::clampScripted(int value, std::string_view prompt, int minimum, int 
     if (minimum > maximum) {
         diagnostics_ << kWarning << "no value from " << bounds(minimum, maximum) << " can answer "
                      << shortPrompt(prompt) << "; counted as cancelled\n";
+        noteCancelled(prompt, classifyIntegerPrompt(prompt),
+                      "because no value from " + bounds(minimum, maximum) + " can answer it");
         return 0;
     }
     const int clamped = std::clamp(value, minimum, maximum);
@@ -164,8 +219,10 @@ int Dialogs::clampScripted(int value, std::string_view prompt, int minimum, int 
 }
 
 int Dialogs::askInteger(std::string_view prompt, int defaultValue, int minimum, int maximum) {
+    const PromptKind kind = classifyIntegerPrompt(prompt);
     std::optional<NumberAnswer> given;
-    switch (classifyIntegerPrompt(prompt)) {
+    std::string source = optionFor(kind) + " cancel";
+    switch (kind) {
         case PromptKind::TimePoints:
             given = answers_.timePoints;
             break;
@@ -180,7 +237,7 @@ int Dialogs::askInteger(std::string_view prompt, int defaultValue, int minimum, 
         case PromptKind::PositionY:
         case PromptKind::PositionZ:
             if (answers_.position) {
-                const int axis = int(classifyIntegerPrompt(prompt)) - int(PromptKind::PositionX);
+                const int axis = int(kind) - int(PromptKind::PositionX);
                 given = NumberAnswer{false, (*answers_.position)[std::size_t(axis)]};
             }
             break;
@@ -189,17 +246,23 @@ int Dialogs::askInteger(std::string_view prompt, int defaultValue, int minimum, 
     }
     if (!given) {
         if (std::optional<AnswerLine> line = nextScripted()) {
+            source = scriptLine(*line);
             if (isCancel(line->text)) {
                 given = NumberAnswer{true, 0};
             } else if (std::optional<int> value = parseInt(line->text)) {
                 given = NumberAnswer{false, *value};
             } else {
                 scriptError(*line, prompt, "expected a whole number or cancel");
+                noteCancelled(prompt, kind, "because " + source + " does not fit it");
                 return 0;
             }
         }
     }
-    if (given) return given->cancel ? 0 : clampScripted(given->value, prompt, minimum, maximum);
+    if (given) {
+        if (!given->cancel) return clampScripted(given->value, prompt, minimum, maximum);
+        noteCancelled(prompt, kind, "by " + source);
+        return 0;
+    }
     if (terminal_.in != nullptr)
         return askIntegerOnTerminal(prompt, defaultValue, minimum, maximum);
     return clampScripted(defaultValue, prompt, minimum, maximum);
@@ -223,7 +286,10 @@ int Dialogs::askIntegerOnTerminal(std::string_view prompt, int defaultValue, int
         out << "[" << bounds(minimum, maximum) << ", Enter for " << defaultValue
             << ", 'cancel' to cancel] > " << std::flush;
         std::string line;
-        if (!readTerminalLine(line) || isCancel(line)) return 0;
+        if (!readTerminalLine(line) || isCancel(line)) {
+            noteCancelled(prompt, classifyIntegerPrompt(prompt), "on the terminal");
+            return 0;
+        }
         if (line.empty()) return clampScripted(defaultValue, prompt, minimum, maximum);
         std::optional<int> value = parseInt(line);
         if (value && *value >= minimum && *value <= maximum) return *value;
@@ -266,21 +332,35 @@ std::optional<std::string> Dialogs::askSaveFile(std::string_view title,
 
 std::optional<std::string> Dialogs::askFile(bool save, std::string_view title,
                                             std::string_view defaultName, std::string_view filter) {
+    const PromptKind kind = save ? PromptKind::Save : PromptKind::Protocol;
     const std::optional<FileAnswer>& given = save ? answers_.save : answers_.protocol;
-    if (given) return given->cancel ? std::nullopt : std::optional<std::string>(given->path);
+    if (given) {
+        if (!given->cancel) return given->path;
+        noteCancelled(title, kind, "by " + optionFor(kind) + " cancel");
+        return std::nullopt;
+    }
     if (std::optional<AnswerLine> line = nextScripted()) {
-        if (isCancel(line->text)) return std::nullopt;
+        if (isCancel(line->text)) {
+            noteCancelled(title, kind, "by " + scriptLine(*line));
+            return std::nullopt;
+        }
         if (line->text.size() > kMaxPathLength) {
             scriptError(
                 *line, title,
                 "a path may have at most " + std::to_string(kMaxPathLength) + " characters");
+            noteCancelled(title, kind, "because " + scriptLine(*line) + " does not fit it");
             return std::nullopt;
         }
         return line->text;
     }
     const bool hasDefault = save && !defaultName.empty() && defaultName.size() <= kMaxPathLength;
-    if (terminal_.in == nullptr)
-        return hasDefault ? std::optional<std::string>(defaultName) : std::nullopt;
+    if (terminal_.in == nullptr) {
+        if (hasDefault) return std::string(defaultName);
+        noteCancelled(title, kind,
+                      "because nothing answered it (" + optionFor(kind) +
+                          " PATH or a line of --answers FILE answers it)");
+        return std::nullopt;
+    }
     std::ostream& out = *terminal_.out;
     out << renderPromptText(title) << " (" << filter << ")\n";
     for (;;) {
@@ -289,9 +369,11 @@ std::optional<std::string> Dialogs::askFile(bool save, std::string_view title,
         else
             out << "[a path; Enter or 'cancel' to cancel] > " << std::flush;
         std::string line;
-        if (!readTerminalLine(line) || isCancel(line)) return std::nullopt;
-        if (line.empty())
-            return hasDefault ? std::optional<std::string>(defaultName) : std::nullopt;
+        if (!readTerminalLine(line) || isCancel(line) || (line.empty() && !hasDefault)) {
+            noteCancelled(title, kind, "on the terminal");
+            return std::nullopt;
+        }
+        if (line.empty()) return std::string(defaultName);
         if (line.size() <= kMaxPathLength) return line;
         out << "The path must not be longer than " << kMaxPathLength << " characters.\n";
     }

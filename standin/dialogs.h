@@ -15,7 +15,7 @@
 // cancelled. A scripted answer that does not fit its prompt (a word for a
 // number, a path over 260 characters) is an error: it is reported, the prompt
 // counts as cancelled and failed() becomes true. A cancelled number prompt
-// returns 0.
+// returns 0. takeCancellation() says why the last prompt counted as cancelled.
 #pragma once
 
 #include <array>
@@ -114,6 +114,9 @@ class Dialogs {
 
     // A scripted answer did not fit its prompt.
     bool failed() const { return failed_; }
+    // Once after a prompt that counted as cancelled, one phrase such as "the
+    // condition prompt was cancelled by --condition cancel"; else nothing.
+    std::optional<std::string> takeCancellation();
     // Warns about answers that no prompt used.
     void reportUnused();
 
@@ -125,6 +128,8 @@ class Dialogs {
                                        std::string_view defaultName, std::string_view filter);
     void scriptError(const AnswerLine& answer, std::string_view prompt,
                      const std::string& expected);
+    void noteCancelled(std::string_view prompt, PromptKind kind, const std::string& how);
+    std::string scriptLine(const AnswerLine& answer) const;
     bool readTerminalLine(std::string& line);
 
     PromptAnswers answers_;
@@ -134,6 +139,7 @@ class Dialogs {
     Terminal terminal_;
     std::ostream& diagnostics_;
     bool failed_ = false;
+    std::optional<std::string> cancellation_;
 };
 
 }  // namespace simtrove::standin

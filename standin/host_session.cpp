@@ -9,6 +9,7 @@
 #include <new>
 #include <ostream>
 
+#include "standin/companion_files.h"
 #include "standin/nifti_export.h"
 #include "standin/text_input.h"
 
@@ -59,12 +60,30 @@ void copyGeometry(vtc_header& to, const vtc_header& from) {
 }
 
 std::string niftiCopyName(const std::string& vtcPath) {
-    const std::string extension = ".vtc";
-    std::string base = vtcPath;
-    if (base.size() > extension.size() &&
-        base.compare(base.size() - extension.size(), extension.size(), extension) == 0)
-        base.resize(base.size() - extension.size());
-    return base + ".nii.gz";
+    return companionBase(vtcPath) + ".nii.gz";
+}
+
+// The task of the run for BIDS: the protocol file's name without its extension.
+std::string taskNameOf(const std::string& protocolPath) {
+    const std::string stem = std::filesystem::path(protocolPath).stem().string();
+    return stem.empty() ? "simulation" : stem;
+}
+
+// A message as one quoted phrase: line breaks become blanks, long texts are cut
+// at a blank.
+std::string quotedMessage(std::string message) {
+    constexpr std::size_t kShown = 60;
+    for (char& c : message)
+        if (c == '\n' || c == '\r') c = ' ';
+    const bool cut = message.size() > kShown;
+    if (cut) {
+        const std::size_t blank = message.rfind(' ', kShown);
+        message.resize(blank == 0 || blank == std::string::npos ? kShown : blank);
+    }
+    // Built by appending only: GCC 12 warns falsely about "literal" + std::string.
+    std::string quoted(1, '"');
+    quoted.append(message).append(cut ? "...\"" : "\"");
+    return quoted;
 }
 
 }  // namespace
@@ -117,8 +136,40 @@ int HostSession::getVersion(int* major, int* minor, int* subMinor) {
     return 1;
 }
 
+std::string HostSession::endingExplanation() const {
+    return lastEnding_.empty() ? "no prompt was cancelled and no message was shown" : lastEnding_;
+}
+
+void HostSession::noteCancellation() {
+    if (std::optional<std::string> cancellation = dialogs_.takeCancellation())
+        lastEnding_ = *cancellation;
+}
+
+// Keeps what the plug-in was told to simulate; the prompts are told apart by text.
+void HostSession::noteAnswer(const std::string& prompt, int answer) {
+    const PromptKind kind = classifyIntegerPrompt(prompt);
+    switch (kind) {
+        case PromptKind::Condition:
+            choice_.mode = SignalChoice::Mode::Cluster;
+            choice_.condition = answer - 1;
+            break;
+        case PromptKind::VoiPredictor:
+            choice_.mode = SignalChoice::Mode::Vois;
+            choice_.voiPredictors.push_back(answer - 1);
+            break;
+        case PromptKind::PositionX:
+        case PromptKind::PositionY:
+        case PromptKind::PositionZ:
+            choice_.centre[std::size_t(int(kind) - int(PromptKind::PositionX))] = answer;
+            break;
+        default:
+            break;
+    }
+}
+
 int HostSession::messageBox(const char* message) {
     clearProgress();
+    lastEnding_ = "the plug-in showed the message " + quotedMessage(text(message));
     console_.err << "message: " << text(message) << "\n" << std::flush;
     return 1;
 }
@@ -153,7 +204,11 @@ int HostSession::logText(const char* line) {
 
 int HostSession::getIntegerInput(const char* prompt, int defaultValue, int minimum, int maximum) {
     clearProgress();
-    return dialogs_.askInteger(text(prompt), defaultValue, minimum, maximum);
+    const std::string question = text(prompt);
+    const int answer = dialogs_.askInteger(question, defaultValue, minimum, maximum);
+    noteCancellation();
+    noteAnswer(question, answer);
+    return answer;
 }
 
 // Hands a chosen path to the plug-in's buffer of kHostPathCapacity bytes.
@@ -167,16 +222,20 @@ int HostSession::getOpenFileName(const char* title, const char* defaultName, con
                                  char* buffer) {
     if (buffer == nullptr) return 0;
     clearProgress();
-    return answerFileDialog(dialogs_.askOpenFile(text(title), text(defaultName), text(filter)),
-                            buffer);
+    const int chosen = answerFileDialog(
+        dialogs_.askOpenFile(text(title), text(defaultName), text(filter)), buffer);
+    noteCancellation();
+    return chosen;
 }
 
 int HostSession::getSaveFileName(const char* title, const char* defaultName, const char* filter,
                                  char* buffer) {
     if (buffer == nullptr) return 0;
     clearProgress();
-    return answerFileDialog(dialogs_.askSaveFile(text(title), text(defaultName), text(filter)),
-                            buffer);
+    const int chosen = answerFileDialog(
+        dialogs_.askSaveFile(text(title), text(defaultName), text(filter)), buffer);
+    noteCancellation();
+    return chosen;
 }
 
 int HostSession::showBusyCursor() {
@@ -205,6 +264,8 @@ int HostSession::getCrossPosition(int* x, int* y, int* z) {
     *x = cross[0];
     *y = cross[1];
     *z = cross[2];
+    // The plug-in asks for the cross-hair only as the centre of its cluster.
+    choice_.centre = cross;
     return config_.hasVmr ? 1 : 0;
 }
 
@@ -261,6 +322,7 @@ int HostSession::createVtc(int timePoints, int /*unused*/) {
     }
     if (samples.empty()) samples.assign(1, 0.0f);
     vtc_.emplace(Vtc{makeHeader(g), std::move(samples)});
+    choice_ = SignalChoice{};
     return problem.empty() ? 1 : 0;
 }
 
@@ -369,15 +431,31 @@ int HostSession::saveVtc(const char* fileName) {
     std::vector<std::string> targets{path};
     if (config_.niftiCopy && !hasNiftiExtension(path)) targets.push_back(niftiCopyName(path));
     int result = 1;
+    bool anyWritten = false, niftiWritten = false;
     for (const std::string& target : targets) {
         if (std::string problem = writeVtc(target); !problem.empty()) {
             hostError("Cannot save the VTC: " + problem);
             result = 0;
         } else {
             wrote(target);
+            anyWritten = true;
+            niftiWritten = niftiWritten || hasNiftiExtension(target);
         }
     }
+    if (anyWritten) writeCompanions(path, niftiWritten);
     return result;
+}
+
+void HostSession::writeCompanions(const std::string& savedPath, bool niftiWritten) {
+    SimulationRecord record{vtcGeometry(), repetitionTime(), taskNameOf(protocolPath_), {}, choice_,
+                            vois_};
+    for (const Predictor& predictor : designMatrix_.predictors())
+        record.predictors.push_back(predictor.name);
+    const CompanionFiles files =
+        writeCompanionFiles(companionBase(savedPath), niftiWritten, record, protocol_);
+    for (const std::string& path : files.written) wrote(path);
+    for (const std::string& problem : files.problems)
+        hostError("Cannot save beside the VTC: " + problem);
 }
 
 int HostSession::getProtocol(prt_header* header) {

@@ -9,6 +9,13 @@
 // written) are shown as messages and make failed() true. Relative output paths
 // are resolved against the output directory.
 //
+// The session remembers what the plug-in was told to simulate (signalChoice(),
+// from its answers to the mode, condition, VOI predictor and position prompts
+// and the cross-hair it handed out) and writes the companion files
+// (companion_files.h) beside every saved VTC. endingExplanation() tells, from
+// what the session saw last (a cancelled prompt, a message box), why a run may
+// have ended early.
+//
 // VTC header fields of this host, beside those the plug-in reads:
 //   offset 0   int32 header layout version, 1
 //   offset 8   float32 repetition time in seconds
@@ -29,6 +36,7 @@
 #include "standin/dialogs.h"
 #include "standin/phase_timings.h"
 #include "standin/protocol.h"
+#include "standin/truth_map.h"
 #include "standin/voi_file.h"
 #include "standin/vtc_file.h"
 
@@ -107,6 +115,9 @@ class HostSession {
     VtcGeometry vtcGeometry() const;
     const Protocol& protocol() const { return protocol_; }
     const DesignMatrix& designMatrix() const { return designMatrix_; }
+    const SignalChoice& signalChoice() const { return choice_; }
+    // One phrase: the last cancelled prompt or message box, or that there was none.
+    std::string endingExplanation() const;
     // Time spent in each phase of the run, measured at the host calls that
     // begin and end it.
     const PhaseTimings& timings() const { return timings_; }
@@ -124,6 +135,9 @@ class HostSession {
     void loadProtocol(const std::string& path);
     void wrote(const std::string& path);
     std::string writeVtc(const std::string& path);
+    void writeCompanions(const std::string& savedPath, bool niftiWritten);
+    void noteAnswer(const std::string& prompt, int answer);
+    void noteCancellation();
     vtc_header makeHeader(const VtcGeometry& geometry) const;
     double repetitionTime() const;
 
@@ -140,6 +154,8 @@ class HostSession {
     DesignMatrix designMatrix_;
     std::vector<int> emptyVoxels_ = std::vector<int>(3, 0);
     PhaseTimings timings_;
+    SignalChoice choice_;
+    std::string lastEnding_;
 };
 
 }  // namespace simtrove::standin

@@ -25,7 +25,7 @@ struct ImageDeleter {
     }
 };
 
-void describeGeometry(nifti_image& image, const VtcGeometry& g) {
+void describeGeometry(nifti_image& image, const VtcGeometry& g, const char* description) {
     const float r = float(g.resolution);
     image.dx = image.dy = image.dz = r;
     image.pixdim[1] = image.pixdim[2] = image.pixdim[3] = r;
@@ -49,7 +49,7 @@ void describeGeometry(nifti_image& image, const VtcGeometry& g) {
         image.sto_xyz.m[row][3] = origin[row];
     }
     image.sto_xyz.m[3][3] = 1.0f;
-    std::snprintf(image.descrip, sizeof image.descrip, "%s", "simulated VTC (tavimo-standin)");
+    std::snprintf(image.descrip, sizeof image.descrip, "%s", description);
 }
 #endif
 
@@ -58,6 +58,42 @@ void describeGeometry(nifti_image& image, const VtcGeometry& g) {
 bool hasNiftiExtension(const std::string& path) {
     return endsWith(path, ".nii") || endsWith(path, ".nii.gz");
 }
+
+#if SIMTROVE_HAVE_NIFTI
+namespace {
+
+struct ImageLayout {
+    int dims[8];
+    int datatype;
+    const char* description;
+    const char* compression;  // znz mode: "wb1h" Huffman only, "wb6" deflate
+};
+
+// Creates the file with its header and hands it, still open, to writeBody.
+template <typename WriteBody>
+std::string writeImage(const std::string& path, const VtcGeometry& g, const ImageLayout& layout,
+                       WriteBody&& writeBody) {
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    nifti_set_debug_level(0);  // failures are reported by the caller, once
+    std::unique_ptr<nifti_image, ImageDeleter> image(
+        nifti_make_new_nim(layout.dims, layout.datatype, 0));
+    if (!image) return fail("out of memory");
+    if (nifti_set_filenames(image.get(), path.c_str(), 0, 1) != 0) return fail("invalid file name");
+    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    image->scl_slope = 1.0f;
+    image->scl_inter = 0.0f;
+    describeGeometry(*image, g, layout.description);
+    nifti_set_iname_offset(image.get());
+    znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */,
+                                              layout.compression, nullptr, nullptr);
+    if (znz_isnull(file)) return fail("cannot create the file");
+    bool ok = writeBody(file);
+    if (znzclose(file) != 0) ok = false;
+    return ok ? std::string() : fail("write error");
+}
+
+}  // namespace
+#endif
 
 std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
                            std::span<const float> samples) {
@@ -72,34 +108,48 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
     if (g.timePoints < 1) return fail("the VTC has no time points");
     if (samples.size() != g.sampleCount()) return fail("sample count does not match the geometry");
 
-    nifti_set_debug_level(0);  // failures are reported by the caller, once
-    const int dims[8] = {4, g.dimX(), g.dimY(), g.dimZ(), g.timePoints, 1, 1, 1};
-    std::unique_ptr<nifti_image, ImageDeleter> image(
-        nifti_make_new_nim(dims, NIFTI_TYPE_FLOAT32, 0));
-    if (!image) return fail("out of memory");
-    if (nifti_set_filenames(image.get(), path.c_str(), 0, 1) != 0) return fail("invalid file name");
-    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
-    describeGeometry(*image, g);
-    nifti_set_iname_offset(image.get());
-
     // Huffman coding only ("h"): simulated noise has no repeats for string
     // matching to find, so the default deflate level spent five times as long
     // for a slightly larger file, and saving was the slowest phase of a run.
-    znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */, "wb1h",
-                                              nullptr, nullptr);
-    if (znz_isnull(file)) return fail("cannot create the file");
-    // NIfTI stores volume after volume; the VTC keeps each time course together.
-    const std::size_t voxels = std::size_t(g.voxelCount());
-    const std::size_t timePoints = std::size_t(g.timePoints);
-    std::vector<float> volume(voxels);
-    bool ok = true;
-    for (std::size_t t = 0; ok && t < timePoints; ++t) {
-        for (std::size_t v = 0; v < voxels; ++v) volume[v] = samples[v * timePoints + t];
-        const std::size_t bytes = voxels * sizeof(float);
-        ok = nifti_write_buffer(file, volume.data(), bytes) == bytes;
-    }
-    if (znzclose(file) != 0) ok = false;
-    return ok ? std::string() : fail("write error");
+    const ImageLayout layout{{4, g.dimX(), g.dimY(), g.dimZ(), g.timePoints, 1, 1, 1},
+                             NIFTI_TYPE_FLOAT32,
+                             "simulated VTC (tavimo-standin)",
+                             "wb1h"};
+    return writeImage(path, g, layout, [&](znzFile file) {
+        // NIfTI stores volume after volume; the VTC keeps each time course together.
+        const std::size_t voxels = std::size_t(g.voxelCount());
+        const std::size_t timePoints = std::size_t(g.timePoints);
+        std::vector<float> volume(voxels);
+        for (std::size_t t = 0; t < timePoints; ++t) {
+            for (std::size_t v = 0; v < voxels; ++v) volume[v] = samples[v * timePoints + t];
+            const std::size_t bytes = voxels * sizeof(float);
+            if (nifti_write_buffer(file, volume.data(), bytes) != bytes) return false;
+        }
+        return true;
+    });
+#endif
+}
+
+std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
+                                 std::span<const std::int16_t> labels) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)g;
+    (void)labels;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
+    if (labels.size() != g.voxelCount()) return fail("label count does not match the geometry");
+    // Labels are mostly 0: ordinary deflate shrinks them a hundredfold.
+    const ImageLayout layout{{3, g.dimX(), g.dimY(), g.dimZ(), 1, 1, 1, 1},
+                             NIFTI_TYPE_INT16,
+                             "simulated signal labels (tavimo-standin)",
+                             "wb6"};
+    return writeImage(path, g, layout, [&](znzFile file) {
+        const std::size_t bytes = labels.size_bytes();
+        return nifti_write_buffer(file, labels.data(), bytes) == bytes;
+    });
 #endif
 }
 

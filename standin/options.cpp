@@ -261,7 +261,10 @@ std::string usageText() {
 Stands in for the host application: loads the Simtrove plug-in, runs it and
 answers its calls with real documents and files. Without any answer option it
 runs the main job: 250 time points, a built-in block protocol, cluster mode at
-the cross-hair with condition 2, saving Simulated.vtc and Simulated.nii.gz.
+the cross-hair with condition 2, saving Simulated.vtc and Simulated.nii.gz. Each
+answer option changes only its own prompt of the main job. Beside every saved
+VTC go NAME_truth.nii.gz (which voxels carry which predictor), NAME_events.tsv
+and JSON sidecars (NAME.json beside a NIfTI copy, NAME_truth.json).
 
 Program:
   --plugin PATH         plug-in library (default: libsimtrove.so built beside the program)
@@ -296,9 +299,14 @@ Answers to the plug-in's prompts:
   --answers FILE                answers file: one answer per prompt, in order, for
                                 prompts that no option above answers
 
-Prompts without an answer are asked on the terminal when standard input is one;
-otherwise they take the plug-in's default (a question: no; the protocol dialog:
-cancel). Exit status: 0 when the plug-in's run completed, 1 when it refused, was
+Unless --answers or --ask is given, the main job's embedded answers (the built-in
+protocol, VOIs yes, cross-hair yes) answer what no option answers, the other
+prompts take the plug-in's default, and a NIfTI copy is written. With --answers
+or --ask, prompts without an answer are asked on the terminal when standard input
+is one; otherwise they take the plug-in's default (a question: no; the protocol
+dialog: cancel). A run that ends with false says on stderr why.
+
+Exit status: 0 when the plug-in's run completed, 1 when it refused, was
 cancelled or failed, 2 on errors of this program (options, unreadable input files,
 files that could not be written, answers that do not fit their prompt).
 

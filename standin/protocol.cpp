@@ -1,6 +1,8 @@
 #include "standin/protocol.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -240,6 +242,26 @@ std::string formatProtocolText(const Protocol& protocol, const std::string& comm
         text += "\ncondition " + condition.name + "\n";
         for (const Interval& interval : condition.intervals)
             text += std::to_string(interval.first) + " " + std::to_string(interval.last) + "\n";
+    }
+    return text;
+}
+
+std::string formatEventsTsv(const Protocol& protocol, double repetitionTime) {
+    // 15 significant digits: 10 * 0.72 reads "7.2", and the reader's slack of
+    // 1e-9 volumes still covers the rounding at the largest volume number.
+    auto seconds = [](double value) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.15g", value);
+        return std::string(text);
+    };
+    std::string text = "onset\tduration\ttrial_type\n";
+    for (const Condition& condition : protocol.conditions) {
+        std::string name = condition.name;
+        std::replace(name.begin(), name.end(), '\t', ' ');
+        for (const Interval& interval : condition.intervals)
+            text += seconds(double(interval.first - 1) * repetitionTime) + "\t" +
+                    seconds(double(interval.last - interval.first + 1) * repetitionTime) + "\t" +
+                    name + "\n";
     }
     return text;
 }

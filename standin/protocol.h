@@ -56,6 +56,13 @@ Result<Protocol> parseProtocolFile(std::string_view bytes, const std::string& fi
 // The project's text format, readable by parseProtocolText(); `comment` lines go first.
 std::string formatProtocolText(const Protocol& protocol, const std::string& comment);
 
+// The protocol as a BIDS events table: "onset", "duration" (seconds) and
+// "trial_type", one row per interval, volume k starting at (k - 1) * tr.
+// Rows go condition after condition, so that parseEventsTsv() numbers the
+// conditions as here; a condition without intervals has no row and is lost,
+// a tab in a name (which would split its row) becomes a blank.
+std::string formatEventsTsv(const Protocol& protocol, double repetitionTime);
+
 // The built-in two-condition block design of the main job: "Rest" and "Task"
 // alternating in blocks of 10 volumes over `volumes` volumes, Rest first.
 Protocol builtinBlockProtocol(int volumes);

@@ -4,9 +4,13 @@
 #include <nifti1_io.h>
 
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 
+#include "numerics/random/deviates.h"
 #include "standin/text_input.h"
 #include "standin/vtc_file.h"
 #include "tests/standin/program_runner.h"
@@ -83,8 +87,11 @@ TEST(EndToEnd, ClusterModeWritesThePredictorIntoTheSphereOnly) {
         runProgram(withSmallBox({"--answers", "examples/cluster.answers", "--out", out.path()}),
                    STANDIN_SOURCE_DIR, out);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err, "tavimo-standin: wrote " + (out / "plugin_created.rtc") +
-                           "\ntavimo-standin: wrote " + (out / "Cluster.vtc") + "\n");
+    std::string wrote;
+    for (const char* file : {"plugin_created.rtc", "Cluster.vtc", "Cluster_truth.nii.gz",
+                             "Cluster_truth.json", "Cluster_events.tsv"})
+        wrote += "tavimo-standin: wrote " + (out / file) + "\n";
+    EXPECT_EQ(run.err, wrote);
     EXPECT_EQ(readText(out / "simtrove.log"), run.out);
     EXPECT_NE(run.out.find("// Plugin>  Selected position: X: 98  Y: 128  Z: 128\n"),
               std::string::npos);
@@ -164,9 +171,10 @@ TEST(EndToEnd, VoiModeGivesEachVoiItsPredictorAndEventsMatchTheBlockProtocol) {
     EXPECT_LT(std::fabs(between), 2.0);
 }
 
-TEST(EndToEnd, EveryCancelEndsTheRunAsTheWorkflowSays) {
+TEST(EndToEnd, EveryCancelEndsTheRunAsTheWorkflowSaysAndIsExplained) {
     ScratchDir out("e2e_cancel");
-    { std::ofstream(out / "voi-cancel.answers") << "10\nexamples/block.prt\nyes\ncancel\n"; }
+    const std::string answers = out / "voi-cancel.answers";
+    { std::ofstream(answers) << "10\nexamples/block.prt\nyes\ncancel\n"; }
     const std::string prt = "examples/block.prt";
     struct Case {
         const char* name;
@@ -174,30 +182,53 @@ TEST(EndToEnd, EveryCancelEndsTheRunAsTheWorkflowSays) {
         int exitCode;
         bool designMatrix;
         bool vtc;
+        std::string ending;  // why the run ended with false
     } cases[] = {
-        {"time points", {"--time-points", "cancel"}, 1, false, false},
-        {"protocol", {"--time-points", "10", "--protocol", "cancel"}, 1, false, false},
-        {"protocol unanswered", {"--time-points", "10"}, 1, false, false},
+        {"time points",
+         {"--time-points", "cancel"},
+         1,
+         false,
+         false,
+         "the time points prompt was cancelled by --time-points cancel"},
+        {"protocol",
+         {"--time-points", "10", "--protocol", "cancel"},
+         1,
+         false,
+         false,
+         "the protocol dialog was cancelled by --protocol cancel"},
+        {"protocol unanswered",
+         {"--ask", "--time-points", "10"},
+         1,
+         false,
+         false,
+         "the protocol dialog was cancelled because nothing answered it (--protocol PATH or a "
+         "line of --answers FILE answers it)"},
         {"condition",
          {"--time-points", "10", "--protocol", prt, "--condition", "cancel"},
          1,
          true,
-         false},
+         false,
+         "the condition prompt was cancelled by --condition cancel"},
         {"voi predictor",
-         {"--vois", "examples/two.voi", "--answers", out / "voi-cancel.answers"},
+         {"--vois", "examples/two.voi", "--answers", answers},
          1,
          true,
-         false},
+         false,
+         "the VOI predictor prompt was cancelled by " + answers + " line 4"},
         {"save",
          {"--time-points", "10", "--protocol", prt, "--use-cross", "yes", "--save", "cancel"},
          0,
          true,
-         false},
-        {"saved",
-         {"--time-points", "10", "--protocol", prt, "--use-cross", "yes", "--save", "s.vtc"},
+         false,
+         ""},
+        // One option changes its own prompt; the embedded answers still give the
+        // protocol and the cluster at the cross-hair.
+        {"embedded answers fill the rest",
+         {"--time-points", "10", "--save", "s.vtc"},
          0,
          true,
-         true},
+         true,
+         ""},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(out / "plugin_created.rtc");
@@ -211,6 +242,14 @@ TEST(EndToEnd, EveryCancelEndsTheRunAsTheWorkflowSays) {
         const bool completed =
             run.out.find("// Plugin>  Simtrove Plugin completed!") != std::string::npos;
         EXPECT_EQ(completed, c.exitCode == 0) << c.name;
+        const std::size_t explained = run.err.find("tavimo-standin: the run ended with false: ");
+        if (c.ending.empty())
+            EXPECT_EQ(explained, std::string::npos) << c.name << "\n" << run.err;
+        else
+            EXPECT_NE(run.err.find("tavimo-standin: the run ended with false: " + c.ending + "\n"),
+                      std::string::npos)
+                << c.name << "\n"
+                << run.err;
     }
 }
 
@@ -221,14 +260,18 @@ TEST(EndToEnd, TheVmrChecksRefuseWithTheirMessages) {
     EXPECT_EQ(
         none.err,
         "message: This plugin requires a VMR to operate. Make sure that a VMR is open and that its "
-        "window is selected.\n");
+        "window is selected.\n"
+        "tavimo-standin: the run ended with false: the plug-in showed the message \"This plugin "
+        "requires a VMR to operate. Make sure that a VMR...\"\n");
     ProgramRun small = runProgram({"--vmr-dims", "256", "128", "256", "--out", out.path()},
                                   STANDIN_SOURCE_DIR, out);
     EXPECT_EQ(small.exitCode, 1);
     EXPECT_EQ(
         small.err,
         "message: This plugin requires a VMR with \"256\" dimensions, preferentially a VMR in "
-        "Talairach space.\n");
+        "Talairach space.\n"
+        "tavimo-standin: the run ended with false: the plug-in showed the message \"This plugin "
+        "requires a VMR with \"256\" dimensions,...\"\n");
 }
 
 TEST(EndToEnd, AnUnreadableProtocolIsNamedWithItsLineAndEndsWithStatusTwo) {
@@ -244,7 +287,9 @@ TEST(EndToEnd, AnUnreadableProtocolIsNamedWithItsLineAndEndsWithStatusTwo) {
                            (out / "plugin_created.rtc") +
                            "\n"
                            "tavimo-standin: warning: no value from 1 to 0 can answer \"Select "
-                           "condition:\"; counted as cancelled\n");
+                           "condition:\"; counted as cancelled\n"
+                           "tavimo-standin: the run ended with false: the condition prompt was "
+                           "cancelled because no value from 1 to 0 can answer it\n");
 }
 
 struct ImageFree {
@@ -280,8 +325,10 @@ TEST(EndToEnd, TheMainJobRunsWithoutAnyAnswer) {
     ScratchDir out("e2e_main");
     ProgramRun run = runProgram({}, out.path().string(), out);
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const char* file : {"Simulated.vtc", "Simulated.nii.gz", "plugin_created.rtc",
-                             "simtrove_block.prt", "simtrove.log"})
+    for (const char* file :
+         {"Simulated.vtc", "Simulated.nii.gz", "Simulated.json", "Simulated_truth.nii.gz",
+          "Simulated_truth.json", "Simulated_events.tsv", "plugin_created.rtc",
+          "simtrove_block.prt", "simtrove.log"})
         EXPECT_TRUE(std::filesystem::exists(out.path() / file)) << file;
     Result<VtcFile> vtc = readVtcFile(out / "Simulated.vtc");
     ASSERT_TRUE(vtc) << vtc.error();
@@ -293,6 +340,153 @@ TEST(EndToEnd, TheMainJobRunsWithoutAnyAnswer) {
     EXPECT_EQ(vtc.value().linkedProtocol, "./simtrove_block.prt");
     EXPECT_NE(run.out.find("// Plugin>  Selected position: X: 128  Y: 128  Z: 128\n"),
               std::string::npos);
+}
+
+// What the noise pass alone leaves: 100 + 5 * normal, drawn volume by volume,
+// then z, y, x, from the fixed seed.
+std::vector<float> noiseOnlySamples(const VtcGeometry& g) {
+    simtrove::random::deviateState() = {};
+    int seed = -1;
+    const std::size_t voxels = std::size_t(g.voxelCount()), T = std::size_t(g.timePoints);
+    std::vector<float> samples(voxels * T);
+    for (std::size_t t = 0; t < T; ++t)
+        for (std::size_t v = 0; v < voxels; ++v)
+            samples[v * T + t] = float(100.0 + double(float(double(normal_deviate(&seed)) * 5.0)));
+    return samples;
+}
+
+using Labels = std::map<std::size_t, int>;  // voxel index -> label, only the labelled ones
+
+// Every position of the grid within distance 2 of `centre` (grid voxels).
+Labels sphereAround(const VtcGeometry& g, int cx, int cy, int cz, int label) {
+    Labels labels;
+    for (int z = 0; z < g.dimZ(); ++z)
+        for (int y = 0; y < g.dimY(); ++y)
+            for (int x = 0; x < g.dimX(); ++x)
+                if ((x - cx) * (x - cx) + (y - cy) * (y - cy) + (z - cz) * (z - cz) <= 4)
+                    labels[voxelIndex(g, x, y, z)] = label;
+    return labels;
+}
+
+TEST(EndToEnd, TheTruthMapLabelsExactlyTheVoxelsTheSignalReached) {
+    ScratchDir out("e2e_truth");
+    // Coordinate space 3 places (a, b, c) at VMR (128 - b, 128 - c, 128 - a). In the
+    // small box (start 80, 110, 110; resolution 3): (0, 0, 0) is grid (16, 6, 6),
+    // (9, -6, 3) is VMR (134, 125, 119) = grid (18, 5, 3), (3, 0, 0) is VMR
+    // (128, 128, 125) = grid (16, 6, 5), and (0, 100, 0) lies left of the box.
+    {
+        std::ofstream(out / "mirrored.voi") << "simtrove-vois 1\ncoordinate-space 3\n"
+                                               "voi A\n0 0 0\n9 -6 3\n0 100 0\n"
+                                               "voi B\n3 0 0\n0 0 0\n";
+    }
+    const VtcGeometry g{80, 176, 110, 146, 110, 146, 3, 10, 2.0f};
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        Labels expected;
+    } cases[] = {
+        {"cluster at the grid centre", {"--condition", "3"}, sphereAround(g, 16, 6, 6, 3)},
+        {"cluster at the border", {"--cross", "80", "110", "128"}, sphereAround(g, 0, 0, 6, 2)},
+        {"VOIs in coordinate space 3, one voxel in both",
+         {"--vois", out / "mirrored.voi", "--voi-predictors", "1,3"},
+         {{voxelIndex(g, 18, 5, 3), 1},
+          {voxelIndex(g, 16, 6, 5), 3},
+          {voxelIndex(g, 16, 6, 6), 3}}},
+    };
+    ASSERT_EQ(cases[0].expected.size(), 33u);
+    for (const Case& c : cases) {
+        std::vector<std::string> args = withSmallBox(c.args);
+        args.insert(args.end(), {"--time-points", "10", "--protocol", "examples/block.prt",
+                                 "--save", "t.vtc", "--out", out.path().string()});
+        ProgramRun run = runProgram(args, STANDIN_SOURCE_DIR, out);
+        ASSERT_EQ(run.exitCode, 0) << c.name << "\n" << run.err;
+        Result<VtcFile> vtc = readVtcFile(out / "t.vtc");
+        ASSERT_TRUE(vtc) << vtc.error();
+        ASSERT_EQ(vtc.value().geometry, g);
+        std::unique_ptr<nifti_image, ImageFree> truth(
+            nifti_image_read((out / "t_truth.nii.gz").c_str(), 1));
+        std::unique_ptr<nifti_image, ImageFree> data(
+            nifti_image_read((out / "t.nii.gz").c_str(), 0));
+        ASSERT_TRUE(truth && data) << c.name;
+        EXPECT_EQ(truth->ndim, 3);
+        EXPECT_EQ(truth->datatype, NIFTI_TYPE_INT16);
+        EXPECT_EQ(truth->scl_inter, 0.0f);
+        for (int axis = 1; axis <= 3; ++axis) {
+            EXPECT_EQ(truth->dim[axis], data->dim[axis]);
+            EXPECT_EQ(truth->pixdim[axis], data->pixdim[axis]);
+        }
+        EXPECT_EQ(truth->qform_code, data->qform_code);
+        EXPECT_EQ(truth->sform_code, data->sform_code);
+        for (int r = 0; r < 4; ++r)
+            for (int col = 0; col < 4; ++col) {
+                EXPECT_EQ(truth->sto_xyz.m[r][col], data->sto_xyz.m[r][col]);
+                EXPECT_EQ(truth->qto_xyz.m[r][col], data->qto_xyz.m[r][col]);
+            }
+
+        // Labelled exactly where the samples differ from a noise-only pass.
+        const std::vector<float> noise = noiseOnlySamples(g);
+        const std::int16_t* labels = static_cast<const std::int16_t*>(truth->data);
+        Labels found;
+        for (std::size_t v = 0; v < std::size_t(g.voxelCount()); ++v) {
+            const bool changed = !std::equal(noise.begin() + std::ptrdiff_t(v * 10),
+                                             noise.begin() + std::ptrdiff_t(v * 10 + 10),
+                                             vtc.value().samples.begin() + std::ptrdiff_t(v * 10));
+            EXPECT_EQ(changed, labels[v] != 0) << c.name << " voxel " << v;
+            if (labels[v] != 0) found[v] = labels[v];
+        }
+        EXPECT_EQ(found, c.expected) << c.name;
+    }
+}
+
+TEST(EndToEnd, SidecarsParseAndTheEventsTableGivesBackTheDesign) {
+    ScratchDir out("e2e_sidecars");
+    const std::vector<std::string> run1 = {"--vois",
+                                           "examples/two.voi",
+                                           "--voi-predictors",
+                                           "2,3",
+                                           "--time-points",
+                                           "40",
+                                           "--protocol",
+                                           "examples/block.prt",
+                                           "--tr",
+                                           "0.72",
+                                           "--save",
+                                           "v.vtc",
+                                           "--out",
+                                           out.path().string()};
+    ProgramRun run = runProgram(withSmallBox(run1), STANDIN_SOURCE_DIR, out);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+
+    using nlohmann::json;
+    const json data = json::parse(readText(out / "v.json"));
+    EXPECT_EQ(data["RepetitionTime"], 0.72);
+    EXPECT_EQ(data["TaskName"], "block");
+    const json& simulation = data["Simulation"];
+    EXPECT_EQ(simulation["Baseline"], 100.0);
+    EXPECT_EQ(simulation["NoiseStandardDeviation"], 5.0);
+    EXPECT_EQ(simulation["SignalAmplitudePercentOfBaseline"], 3.0);
+    EXPECT_EQ(simulation["Mode"], "VOIs");
+    EXPECT_EQ(simulation["VOIs"][1]["Name"], "Right cluster");
+    EXPECT_EQ(simulation["VOIs"][1]["Predictor"], "Houses");
+    EXPECT_EQ(simulation["Predictors"], json({"Rest", "Faces", "Houses"}));
+    EXPECT_EQ(simulation["NumberOfTimePoints"], 40);
+    EXPECT_EQ(simulation["Grid"]["Dimensions"], json({32, 12, 12}));
+    const json truth = json::parse(readText(out / "v_truth.json"));
+    EXPECT_EQ(truth["Labels"]["0"], "noise only");
+    EXPECT_EQ(truth["Labels"]["3"], "Houses");
+    EXPECT_EQ(truth["Simulation"], simulation);
+
+    // Read back as the protocol of a second run, the table gives the same design matrix.
+    const std::string events = readText(out / "v_events.tsv");
+    EXPECT_EQ(events.substr(0, events.find('\n')), "onset\tduration\ttrial_type");
+    EXPECT_NE(events.find("\n7.2\t7.2\tFaces\n"), std::string::npos) << events;
+    ScratchDir again("e2e_sidecars_again");
+    ProgramRun reread =
+        runProgram(withSmallBox({"--time-points", "40", "--protocol", out / "v_events.tsv", "--tr",
+                                 "0.72", "--save", "cancel", "--out", again.path().string()}),
+                   STANDIN_SOURCE_DIR, again);
+    ASSERT_EQ(reread.exitCode, 0) << reread.err;
+    EXPECT_EQ(readText(again / "plugin_created.rtc"), readText(out / "plugin_created.rtc"));
 }
 
 }  // namespace

@@ -291,10 +291,13 @@ TEST_F(HostSessionTest, SavesRelativeNamesInTheOutputDirectoryAndReportsFailures
     EXPECT_FALSE(session_->failed());
     tvSaveVTCOfCurrentVMR("missing/b.vtc");
     EXPECT_TRUE(session_->failed());
-    EXPECT_EQ(err_.str(),
-              "tavimo-standin: wrote " + (dir_ / "a.vtc").string() +
-                  "\nmessage: Cannot save the VTC: " + (dir_ / "missing/b.vtc").string() +
-                  ": cannot write: No such file or directory\n");
+    // The truth map, its sidecar and the events table go beside a saved VTC only.
+    std::string wrote;
+    for (const char* file : {"a.vtc", "a_truth.nii.gz", "a_truth.json", "a_events.tsv"})
+        wrote += "tavimo-standin: wrote " + (dir_ / file).string() + "\n";
+    EXPECT_EQ(err_.str(), wrote +
+                              "message: Cannot save the VTC: " + (dir_ / "missing/b.vtc").string() +
+                              ": cannot write: No such file or directory\n");
 }
 
 TEST_F(HostSessionTest, LogsToTheOutputAndTheLogAndShowsMessages) {

@@ -1,0 +1,33 @@
+// The files written beside a saved VTC so that other tools see what was
+// simulated and how.
+//
+// For a VTC saved as BASE.vtc, BASE.nii or BASE.nii.gz:
+//   BASE_truth.nii.gz  the truth map (truth_map.h) as an int16 NIfTI image with
+//                      the geometry of the data's NIfTI copy;
+//   BASE_truth.json    its sidecar (bids_sidecar.h);
+//   BASE_events.tsv    the protocol as a BIDS events table (seconds);
+//   BASE.json          the data's sidecar, when BASE.nii[.gz] was written.
+// Builds without the NIfTI library write only the events table. Each file is
+// written whole or reported; one failure does not stop the others.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "standin/bids_sidecar.h"
+#include "standin/protocol.h"
+
+namespace simtrove::standin {
+
+struct CompanionFiles {
+    std::vector<std::string> written;   // paths, in the order written
+    std::vector<std::string> problems;  // "PATH: cannot write...: reason"
+};
+
+// BASE of a saved path: the name without ".vtc", ".nii" or ".nii.gz".
+std::string companionBase(const std::string& savedPath);
+
+CompanionFiles writeCompanionFiles(const std::string& base, bool niftiWritten,
+                                   const SimulationRecord& record, const Protocol& protocol);
+
+}  // namespace simtrove::standin
