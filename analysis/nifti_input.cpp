@@ -72,6 +72,8 @@ Result<VolumeSeries> readNiftiSeries(const std::string& path) {
     // Headers first: refuse what cannot fit before the data are read.
     std::unique_ptr<nifti_image, ImageDeleter> header(nifti_image_read(path.c_str(), 0));
     if (!header) return R::failure(path + ": cannot read as NIfTI-1");
+    // Writers may leave the sizes past a 3-D image's rank at 0: one volume.
+    if (header->ndim <= 3) header->nt = 1;
     if (header->ndim < 1 || header->ndim > 4 || header->nx < 1 || header->ny < 1 ||
         header->nz < 1 || header->nt < 1)
         return R::failure(path + ": expected a 3-D or 4-D image");
@@ -88,7 +90,7 @@ Result<VolumeSeries> readNiftiSeries(const std::string& path) {
 
     VolumeSeries series;
     series.grid.dims = {image->nx, image->ny, image->nz};
-    series.volumes = image->nt;
+    series.volumes = header->nt;
     series.grid.resolution = std::max(1, int(std::lround(std::fabs(image->dx))));
     const mat44& m = image->sform_code > 0 ? image->sto_xyz : image->qto_xyz;
     for (int a = 0; a < 3; ++a) series.grid.start[std::size_t(a)] = int(std::lround(m.m[a][3]));

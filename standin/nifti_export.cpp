@@ -78,6 +78,10 @@ std::string writeImage(const std::string& path, const VtcGeometry& g, const Imag
     std::unique_ptr<nifti_image, ImageDeleter> image(
         nifti_make_new_nim(layout.dims, layout.datatype, 0));
     if (!image) return fail("out of memory");
+    // The library leaves the sizes past the image's rank at 0; readers (this
+    // library's own among them) take dim[4] as the volume count, so they are 1.
+    for (int i = layout.dims[0] + 1; i < 8; ++i) image->dim[i] = 1;
+    image->nt = image->dim[4];
     if (nifti_set_filenames(image.get(), path.c_str(), 0, 1) != 0) return fail("invalid file name");
     image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
     image->scl_slope = 1.0f;

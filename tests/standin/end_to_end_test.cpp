@@ -10,7 +10,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "numerics/random/deviates.h"
+#include "numerics/random/deviates_internal.h"
 #include "standin/text_input.h"
 #include "standin/vtc_file.h"
 #include "tests/standin/program_runner.h"
