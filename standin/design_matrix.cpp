@@ -6,6 +6,9 @@
 
 namespace simtrove::standin {
 
+using formats::Condition;
+using formats::Interval;
+
 std::size_t DesignMatrix::add(const std::string& name, std::size_t volumes) {
     predictors_.push_back({name, std::vector<float>(volumes, 0.0f)});
     return predictors_.size() - 1;

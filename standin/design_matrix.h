@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/protocol.h"
+#include "formats/protocol.h"
 
 namespace simtrove::standin {
 
@@ -48,7 +48,8 @@ class DesignMatrix {
 std::vector<double> twoGammaHrf(double repetitionTime);
 
 // height in the condition's volumes (clipped to the predictor), 0 elsewhere.
-void fillFromCondition(std::vector<float>& values, const Condition& condition, float height);
+void fillFromCondition(std::vector<float>& values, const formats::Condition& condition,
+                       float height);
 
 // Causal convolution: y[n] = sum over k <= n of hrf[k] * x[n - k].
 void convolve(std::vector<float>& values, const std::vector<double>& hrf);

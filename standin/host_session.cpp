@@ -9,11 +9,25 @@
 #include <new>
 #include <ostream>
 
+#include "formats/nifti_export.h"
+#include "formats/text_input.h"
 #include "standin/companion_files.h"
-#include "standin/nifti_export.h"
-#include "standin/text_input.h"
 
 namespace simtrove::standin {
+
+using formats::Condition;
+using formats::geometryProblem;
+using formats::hasNiftiExtension;
+using formats::kMaxConditionNameLength;
+using formats::parseProtocolFile;
+using formats::Protocol;
+using formats::readFileBytes;
+using formats::Result;
+using formats::Voi;
+using formats::VoiSet;
+using formats::VtcGeometry;
+using formats::writeNiftiFile;
+using formats::writeVtcFile;
 namespace {
 
 constexpr int kHeaderLayoutVersion = 1;

@@ -10,10 +10,14 @@
 #include <sstream>
 
 #include "analysis/report_command.h"
-#include "standin/nifti_export.h"
-#include "standin/vtc_file.h"
+#include "formats/nifti_export.h"
+#include "formats/vtc_file.h"
 
 namespace simtrove::analysis {
+
+using formats::DesignFile;
+using formats::readDesignMatrix;
+using formats::VolumeGrid;
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,12 +37,12 @@ void simulate(const std::string& arguments, const fs::path& dir) {
 }
 
 ReportInput load(const fs::path& vtcPath, const fs::path& designPath) {
-    auto vtc = standin::readVtcFile(vtcPath.string());
+    auto vtc = formats::readVtcFile(vtcPath.string());
     EXPECT_TRUE(vtc) << vtc.error();
     auto design = readDesignMatrix(designPath.string());
     EXPECT_TRUE(design) << design.error();
     ReportInput in;
-    const standin::VtcGeometry& g = vtc.value().geometry;
+    const formats::VtcGeometry& g = vtc.value().geometry;
     in.grid = {{g.dimX(), g.dimY(), g.dimZ()}, {g.xStart, g.yStart, g.zStart}, g.resolution};
     in.volumes = g.timePoints;
     in.samples = std::move(vtc.value().samples);
@@ -214,14 +218,14 @@ TEST(ReportEndToEnd, DetectsEachVoiWithItsPredictor) {
 TEST(ReportEndToEnd, CommandWritesTheFolder) {
     const fs::path dir = scratch("command");
     simulate("", dir);
-    standin::VtcGeometry g;
+    formats::VtcGeometry g;
     g.xStart = 41, g.xEnd = 41 + 58 * 3, g.yStart = 68, g.yEnd = 68 + 40 * 3;
     g.zStart = 59, g.zEnd = 59 + 46 * 3, g.resolution = 3, g.timePoints = 1;
     const VolumeGrid grid{{58, 40, 46}, {41, 68, 59}, 3};
     std::vector<float> truth(grid.voxels(), 0.0f);
     for (std::size_t v = 0; v < grid.voxels(); ++v)
         if (distance2(grid.position(v), {29, 20, 23}) <= 4) truth[v] = 2.0f;
-    ASSERT_EQ(standin::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth), "");
+    ASSERT_EQ(formats::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth), "");
     const std::string command = std::string(STANDIN_PROGRAM) + " report " +
                                 (dir / "Simulated.vtc").string() + " --design " +
                                 (dir / "plugin_created.rtc").string() + " --out " +

@@ -8,6 +8,8 @@
 namespace simtrove::standin {
 namespace {
 
+using formats::Condition;
+
 // Independent closed form of the response: t^(a-1) e^-t / (a-1)! for integer shapes.
 double closedFormResponse(double t) {
     auto density = [](double x, int shape) {

@@ -1,4 +1,4 @@
-#include "analysis/nifti_input.h"
+#include "formats/nifti_input.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "standin/nifti_export.h"
+#include "formats/nifti_export.h"
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 namespace {
 
 namespace fs = std::filesystem;
@@ -19,7 +19,7 @@ TEST(NiftiInput, ReadsWhatTheStandInWrites) {
     const fs::path dir =
         fs::temp_directory_path() / ("nifti_input_test_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    standin::VtcGeometry g;
+    VtcGeometry g;
     g.xStart = 41, g.xEnd = 53, g.yStart = 68, g.yEnd = 77, g.zStart = 59, g.zEnd = 65;
     g.resolution = 3;
     g.timePoints = 5;
@@ -28,7 +28,7 @@ TEST(NiftiInput, ReadsWhatTheStandInWrites) {
     for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = float(i) * 0.5f - 7.0f;
     for (const char* name : {"a.nii", "a.nii.gz"}) {
         const std::string path = (dir / name).string();
-        ASSERT_EQ(standin::writeNiftiFile(path, g, samples), "");
+        ASSERT_EQ(writeNiftiFile(path, g, samples), "");
         const auto series = readNiftiSeries(path);
         ASSERT_TRUE(series) << series.error();
         EXPECT_EQ(series.value().grid.dims, (std::array<int, 3>{4, 3, 2}));
@@ -46,4 +46,4 @@ TEST(NiftiInput, ReadsWhatTheStandInWrites) {
 }
 
 }  // namespace
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

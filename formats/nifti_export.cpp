@@ -1,4 +1,4 @@
-#include "standin/nifti_export.h"
+#include "formats/nifti_export.h"
 
 #if SIMTROVE_HAVE_NIFTI
 #include <nifti1_io.h>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 bool endsWith(const std::string& text, const std::string& suffix) {
@@ -153,4 +153,4 @@ std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
 #endif
 }
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

@@ -1,4 +1,4 @@
-#include "standin/nifti_export.h"
+#include "formats/nifti_export.h"
 
 #include <gtest/gtest.h>
 #include <nifti1_io.h>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <memory>
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 struct ImageFree {
@@ -87,4 +87,4 @@ TEST(NiftiExportErrors, RefusesWhatItCannotWrite) {
 }
 
 }  // namespace
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

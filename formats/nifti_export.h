@@ -13,9 +13,9 @@
 #include <span>
 #include <string>
 
-#include "standin/vtc_file.h"
+#include "formats/vtc_file.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 bool hasNiftiExtension(const std::string& path);
 
@@ -29,4 +29,4 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& geometry,
 std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& geometry,
                                  std::span<const std::int16_t> labels);
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

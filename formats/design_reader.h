@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 
 inline constexpr int kMaxDesignPredictors = 1000;
 inline constexpr int kMaxDesignVolumes = 1000000;
@@ -28,7 +28,7 @@ struct DesignFile {
     std::vector<float> values;  // predictor after predictor, `volumes` values each
 };
 
-standin::Result<DesignFile> parseDesignMatrix(std::string_view text, const std::string& fileName);
-standin::Result<DesignFile> readDesignMatrix(const std::string& path);
+Result<DesignFile> parseDesignMatrix(std::string_view text, const std::string& fileName);
+Result<DesignFile> readDesignMatrix(const std::string& path);
 
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

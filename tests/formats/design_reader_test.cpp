@@ -1,8 +1,8 @@
-#include "analysis/design_reader.h"
+#include "formats/design_reader.h"
 
 #include <gtest/gtest.h>
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 namespace {
 
 TEST(DesignReader, ReadsNamesAndColumns) {
@@ -50,4 +50,4 @@ TEST(DesignReader, ReportsTheFirstProblemWithItsLine) {
 }
 
 }  // namespace
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "analysis/volume_grid.h"
-#include "standin/result.h"
+#include "formats/result.h"
+#include "formats/volume_grid.h"
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 
 struct VolumeSeries {
     VolumeGrid grid;
@@ -26,6 +26,6 @@ struct VolumeSeries {
     std::vector<float> samples;
 };
 
-standin::Result<VolumeSeries> readNiftiSeries(const std::string& path);
+Result<VolumeSeries> readNiftiSeries(const std::string& path);
 
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

@@ -1,4 +1,4 @@
-#include "standin/vtc_file.h"
+#include "formats/vtc_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "standin/text_input.h"
+#include "formats/text_input.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 VtcGeometry smallGeometry() {
@@ -145,4 +145,4 @@ TEST(VtcFile, EveryDamagedFileIsRefusedWithItsReason) {
 }
 
 }  // namespace
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

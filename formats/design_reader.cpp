@@ -1,4 +1,4 @@
-#include "analysis/design_reader.h"
+#include "formats/design_reader.h"
 
 #include <cerrno>
 #include <cmath>
@@ -7,10 +7,8 @@
 #include <fstream>
 #include <sstream>
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 namespace {
-
-using standin::Result;
 
 class Lines {
   public:
@@ -122,4 +120,4 @@ Result<DesignFile> readDesignMatrix(const std::string& path) {
     return parseDesignMatrix(text.str(), path);
 }
 
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

@@ -1,4 +1,4 @@
-#include "analysis/nifti_input.h"
+#include "formats/nifti_input.h"
 
 #include <nifti1_io.h>
 
@@ -6,12 +6,10 @@
 #include <cstring>
 #include <memory>
 
-#include "standin/vtc_file.h"
+#include "formats/vtc_file.h"
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 namespace {
-
-using standin::Result;
 
 struct ImageDeleter {
     void operator()(nifti_image* image) const { nifti_image_free(image); }
@@ -77,9 +75,8 @@ Result<VolumeSeries> readNiftiSeries(const std::string& path) {
         return R::failure(path + ": expected a 3-D or 4-D image");
     const std::uint64_t samples =
         std::uint64_t(header->nx) * header->ny * header->nz * std::uint64_t(header->nt);
-    if (samples > standin::kMaxVtcSamples)
-        return R::failure(path + ": more than " + std::to_string(standin::kMaxVtcSamples) +
-                          " samples");
+    if (samples > kMaxVtcSamples)
+        return R::failure(path + ": more than " + std::to_string(kMaxVtcSamples) + " samples");
     if (!supported(header->datatype))
         return R::failure(path + ": unsupported data type " +
                           nifti_datatype_string(header->datatype));
@@ -109,4 +106,4 @@ Result<VolumeSeries> readNiftiSeries(const std::string& path) {
     return series;
 }
 
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats
