@@ -14,8 +14,7 @@
 #include "analysis/html_report.h"
 #include "analysis/json_report.h"
 #include "analysis/png_writer.h"
-#include "formats/nifti_export.h"
-#include "formats/nifti_input.h"
+#include "formats/nifti.h"
 #include "formats/vtc_file.h"
 
 namespace simtrove::analysis {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "formats/nifti_input.h"
+#include "formats/nifti.h"
 #include "numerics/sort/sort.h"
 
 namespace simtrove::analysis {

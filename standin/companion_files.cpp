@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "formats/nifti_export.h"
+#include "formats/nifti.h"
 
 namespace simtrove::standin {
 

@@ -9,7 +9,7 @@
 #include <new>
 #include <ostream>
 
-#include "formats/nifti_export.h"
+#include "formats/nifti.h"
 #include "formats/text_input.h"
 #include "standin/companion_files.h"
 

@@ -24,7 +24,7 @@
 
 #include "analysis/glm.h"
 #include "analysis/summary.h"
-#include "formats/nifti_export.h"
+#include "formats/nifti.h"
 #include "numerics/arrays/arrays.h"
 #include "numerics/fit/svd_fit.h"
 

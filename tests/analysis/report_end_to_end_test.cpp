@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "analysis/report_command.h"
-#include "formats/nifti_export.h"
+#include "formats/nifti.h"
 #include "formats/vtc_file.h"
 
 namespace simtrove::analysis {

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "formats/nifti_export.h"
+#include "formats/nifti.h"
 
 namespace simtrove::analysis {
 

@@ -17,7 +17,7 @@ VtcGeometry smallGeometry() {
 
 std::string tempPath(const std::string& name) {
     return (std::filesystem::temp_directory_path() /
-            ("standin_vtc_" + std::to_string(getpid()) + "_" + name))
+            ("formats_vtc_" + std::to_string(getpid()) + "_" + name))
         .string();
 }
 
