@@ -31,7 +31,7 @@
 
 #include "analysis/contrast.h"
 #include "analysis/summary.h"
-#include "formats/design_reader.h"
+#include "formats/design_matrix.h"
 #include "formats/result.h"
 #include "formats/volume_grid.h"
 

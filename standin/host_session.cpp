@@ -20,6 +20,7 @@ using formats::geometryProblem;
 using formats::hasNiftiExtension;
 using formats::kMaxConditionNameLength;
 using formats::parseProtocolFile;
+using formats::Predictor;
 using formats::Protocol;
 using formats::readFileBytes;
 using formats::Result;
@@ -549,7 +550,7 @@ int HostSession::saveDesignMatrix(const char* fileName) {
     }
     const std::string path = resolveOutputPath(fileName);
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << formatDesignMatrix(designMatrix_);
+    file << formats::formatDesignMatrix(designMatrix_.predictors());
     file.close();
     timings_.end(Phase::DesignMatrix);
     if (!file) {

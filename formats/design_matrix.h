@@ -1,4 +1,5 @@
-// Reads the stand-in host's design matrix file (plugin_created.rtc):
+// The design matrix file (plugin_created.rtc): named predictors, one value
+// per volume each.
 //
 //   simtrove-design-matrix 1
 //   predictors N
@@ -6,11 +7,14 @@
 //   predictor NAME            (N lines)
 //   V1 V2 ... VN              (T rows of N numbers)
 //
-// Lines end in LF or CRLF; blank lines and lines starting with '#' (after
+// The writer gives every value 9 significant digits, so floats read back
+// exactly, and pads predictors shorter than the longest with 0. The reader:
+// lines end in LF or CRLF; blank lines and lines starting with '#' (after
 // blanks) are skipped; names run to the end of their line. Problems come back
 // as "FILE:LINE: what" (LINE 0 when the file ends early).
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +23,17 @@
 
 namespace simtrove::formats {
 
+inline constexpr std::string_view kDesignMatrixFirstLine = "simtrove-design-matrix 1";
 inline constexpr int kMaxDesignPredictors = 1000;
 inline constexpr int kMaxDesignVolumes = 1000000;
+
+struct Predictor {
+    std::string name;
+    std::vector<float> values;  // one per volume
+};
+
+// T = the longest predictor's length.
+std::string formatDesignMatrix(std::span<const Predictor> predictors);
 
 struct DesignFile {
     std::vector<std::string> names;
