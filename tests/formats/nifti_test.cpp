@@ -93,7 +93,7 @@ namespace fs = std::filesystem;
 // every sample come back (written as float32, no scaling).
 TEST(NiftiInput, ReadsWhatTheWriterWrites) {
     const fs::path dir =
-        fs::temp_directory_path() / ("nifti_input_test_" + std::to_string(getpid()));
+        fs::temp_directory_path() / ("formats_nifti_read_" + std::to_string(getpid()));
     fs::create_directories(dir);
     VtcGeometry g;
     g.xStart = 41, g.xEnd = 53, g.yStart = 68, g.yEnd = 77, g.zStart = 59, g.zEnd = 65;
