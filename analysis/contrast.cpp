@@ -9,7 +9,7 @@
 namespace simtrove::analysis {
 namespace {
 
-using standin::Result;
+using formats::Result;
 
 void skipBlanks(const std::string& text, std::size_t* at) {
     while (*at < text.size() && std::isspace(static_cast<unsigned char>(text[*at]))) ++*at;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "analysis/glm.h"
-#include "standin/result.h"
+#include "formats/result.h"
 
 namespace simtrove::analysis {
 
@@ -22,7 +22,7 @@ struct Contrast {
 };
 
 // `predictors`: the names of the model's predictors.
-standin::Result<Contrast> parseContrast(const std::string& text,
+formats::Result<Contrast> parseContrast(const std::string& text,
                                         const std::vector<std::string>& predictors);
 
 // Each predictor against the mean of the others: weight 1 on it and -1/(n-1)
@@ -31,6 +31,6 @@ std::vector<Contrast> eachAgainstOthers(const std::vector<std::string>& predicto
 
 // The contrast over the model's columns (constant 0) with c'Cc, or why the
 // model cannot estimate it.
-standin::Result<FittedContrast> fitContrast(const GlmModel& model, const Contrast& contrast);
+formats::Result<FittedContrast> fitContrast(const GlmModel& model, const Contrast& contrast);
 
 }  // namespace simtrove::analysis

@@ -8,6 +8,8 @@
 #include "analysis/text_format.h"
 
 namespace simtrove::analysis {
+
+using formats::VolumeGrid;
 namespace {
 
 constexpr int kText = 2;   // font scale of every label: 10 x 14 pixel glyphs

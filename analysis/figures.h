@@ -25,7 +25,7 @@
 #include "analysis/glm.h"
 #include "analysis/image.h"
 #include "analysis/summary.h"
-#include "analysis/volume_grid.h"
+#include "formats/volume_grid.h"
 
 namespace simtrove::analysis {
 
@@ -34,18 +34,18 @@ namespace simtrove::analysis {
 RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const float> predictors,
                           int volumes);
 
-RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSummary& summary,
-                    int statistic);
+RgbImage drawSlices(const formats::VolumeGrid& grid, const GlmMaps& maps,
+                    const ReportSummary& summary, int statistic);
 
 // `statistic` indexes the maps' t maps; `weights` (one per column of the
 // model) describe a contrast, empty for the predictor `statistic`.
 RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<const float> samples,
-                        const VolumeGrid& grid, std::size_t voxel, int statistic,
+                        const formats::VolumeGrid& grid, std::size_t voxel, int statistic,
                         const std::string& name, std::span<const double> weights = {});
 
 RgbImage drawRoc(const PredictorSummary& statistic);
 
-RgbImage drawTsnrSlice(const VolumeGrid& grid, const ReportSummary& summary, int z);
+RgbImage drawTsnrSlice(const formats::VolumeGrid& grid, const ReportSummary& summary, int z);
 
 // Tick values covering [lo, hi] at a 1-2-5 step, about `target` of them.
 std::vector<double> niceTicks(double lo, double hi, int target);

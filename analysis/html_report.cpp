@@ -5,6 +5,8 @@
 #include "analysis/text_format.h"
 
 namespace simtrove::analysis {
+
+using formats::VolumeGrid;
 namespace {
 
 constexpr const char* kStyle =

@@ -13,16 +13,20 @@
 #include "analysis/glm.h"
 #include "analysis/html_report.h"
 #include "analysis/json_report.h"
-#include "analysis/nifti_input.h"
 #include "analysis/png_writer.h"
-#include "standin/nifti_export.h"
-#include "standin/vtc_file.h"
+#include "formats/nifti.h"
+#include "formats/vtc_file.h"
 
 namespace simtrove::analysis {
 namespace {
 
 namespace fs = std::filesystem;
-using standin::Result;
+using formats::DesignFile;
+using formats::readDesignMatrix;
+using formats::readNiftiSeries;
+using formats::Result;
+using formats::VolumeGrid;
+using formats::VolumeSeries;
 
 constexpr int kExitError = 2;
 
@@ -42,7 +46,7 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
     input.exclude = options.exclude;
     input.contrasts = options.contrasts;
     input.levels = options.levels;
-    if (standin::hasNiftiExtension(options.data)) {
+    if (formats::hasNiftiExtension(options.data)) {
         Result<VolumeSeries> series = readNiftiSeries(options.data);
         if (!series) return R::failure(series.error());
         input.grid = series.value().grid;
@@ -50,9 +54,9 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
         input.repetitionTime = series.value().repetitionTime;
         input.samples = std::move(series.value().samples);
     } else {
-        Result<standin::VtcFile> vtc = standin::readVtcFile(options.data);
+        Result<formats::VtcFile> vtc = formats::readVtcFile(options.data);
         if (!vtc) return R::failure(vtc.error());
-        const standin::VtcGeometry& g = vtc.value().geometry;
+        const formats::VtcGeometry& g = vtc.value().geometry;
         input.grid.dims = {g.dimX(), g.dimY(), g.dimZ()};
         input.grid.start = {g.xStart, g.yStart, g.zStart};
         input.grid.resolution = g.resolution;
@@ -100,8 +104,8 @@ Result<DesignFile> modelColumns(const DesignFile& design, const std::vector<std:
     return kept;
 }
 
-standin::VtcGeometry mapGeometry(const VolumeGrid& grid, float repetitionTime) {
-    standin::VtcGeometry g;
+formats::VtcGeometry mapGeometry(const VolumeGrid& grid, float repetitionTime) {
+    formats::VtcGeometry g;
     const int r = grid.resolution;
     g.xStart = grid.start[0];
     g.yStart = grid.start[1];
@@ -272,7 +276,7 @@ Result<ReportSummary> writeReport(const ReportInput& input, const std::string& o
     std::vector<std::string> shownNames;
     for (const PredictorSummary& s : summary.predictors) shownNames.push_back(s.name);
     const std::vector<std::string> stems = fileStems(shownNames);
-    const standin::VtcGeometry mapGrid = mapGeometry(input.grid, input.repetitionTime);
+    const formats::VtcGeometry mapGrid = mapGeometry(input.grid, input.repetitionTime);
     std::size_t strongest = 0;
     float strongestT = -1.0f;
     for (std::size_t j = 0; j < stems.size(); ++j) {
@@ -280,7 +284,7 @@ Result<ReportSummary> writeReport(const ReportInput& input, const std::string& o
         const std::string kind = s.contrast ? "Contrast " : "Predictor ";
         PredictorFiles files;
         files.tMap = "tmap_" + stems[j] + ".nii.gz";
-        error = folder.done(files.tMap, standin::writeNiftiFile(folder.path(files.tMap), mapGrid,
+        error = folder.done(files.tMap, formats::writeNiftiFile(folder.path(files.tMap), mapGrid,
                                                                 maps.tMap(s.statistic)));
         if (!error.empty()) return R::failure(error);
         files.slices = {"slices_" + stems[j] + ".png", 0, 0,

@@ -30,10 +30,10 @@
 #include <vector>
 
 #include "analysis/contrast.h"
-#include "analysis/design_reader.h"
 #include "analysis/summary.h"
-#include "analysis/volume_grid.h"
-#include "standin/result.h"
+#include "formats/design_matrix.h"
+#include "formats/result.h"
+#include "formats/volume_grid.h"
 
 namespace simtrove::analysis {
 
@@ -50,17 +50,17 @@ struct ReportOptions {
     std::string truth;
 };
 
-standin::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args);
+formats::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args);
 std::string reportUsage();
 
 // The inputs of one report, already read.
 struct ReportInput {
     std::string dataLabel, designLabel;  // file names shown on the page
-    VolumeGrid grid;
+    formats::VolumeGrid grid;
     int volumes = 0;
     float repetitionTime = 2.0f;
     std::vector<float> samples;  // VTC layout
-    DesignFile design;
+    formats::DesignFile design;
     std::vector<std::string> exclude;
     std::vector<std::string> contrasts;
     ThresholdLevels levels;
@@ -70,7 +70,7 @@ struct ReportInput {
 
 // Fits, draws and writes the folder; the summary, or what went wrong.
 // `written` receives the path of every file written, in order.
-standin::Result<ReportSummary> writeReport(const ReportInput& input, const std::string& outDir,
+formats::Result<ReportSummary> writeReport(const ReportInput& input, const std::string& outDir,
                                            std::vector<std::string>* written);
 
 // File-name stem for each predictor name, unique within the list.

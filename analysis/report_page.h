@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/volume_grid.h"
+#include "formats/volume_grid.h"
 
 namespace simtrove::analysis {
 
@@ -30,7 +30,7 @@ struct ReportPage {
     // The conditions fill the run and no contrast or exclusion was asked for:
     // each condition is reported against the others instead of on its own.
     bool automaticContrasts = false;
-    VolumeGrid grid;
+    formats::VolumeGrid grid;
     ImageFile design;
     ImageFile tsnr;
     int tsnrSlice = 0;

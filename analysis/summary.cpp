@@ -6,6 +6,8 @@
 #include "numerics/stats/significance.h"
 
 namespace simtrove::analysis {
+
+using formats::VolumeGrid;
 namespace {
 
 std::size_t strongestVoxel(std::span<const float> t) {

@@ -23,7 +23,7 @@
 #include "analysis/glm.h"
 #include "analysis/thresholds.h"
 #include "analysis/truth.h"
-#include "analysis/volume_grid.h"
+#include "formats/volume_grid.h"
 
 namespace simtrove::analysis {
 
@@ -88,7 +88,7 @@ struct SummaryContext {
 };
 
 // `names` holds one name per statistic of the fit.
-ReportSummary summarise(const GlmMaps& maps, const VolumeGrid& grid, int volumes,
+ReportSummary summarise(const GlmMaps& maps, const formats::VolumeGrid& grid, int volumes,
                         const std::vector<std::string>& names, const ThresholdLevels& levels = {},
                         const SummaryContext& context = {});
 

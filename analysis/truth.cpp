@@ -2,13 +2,16 @@
 
 #include <cmath>
 
-#include "analysis/nifti_input.h"
+#include "formats/nifti.h"
 #include "numerics/sort/sort.h"
 
 namespace simtrove::analysis {
 namespace {
 
-using standin::Result;
+using formats::readNiftiSeries;
+using formats::Result;
+using formats::VolumeGrid;
+using formats::VolumeSeries;
 
 constexpr double kPointStep = 1.0e-3;
 

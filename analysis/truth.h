@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "analysis/thresholds.h"
-#include "analysis/volume_grid.h"
-#include "standin/result.h"
+#include "formats/result.h"
+#include "formats/volume_grid.h"
 
 namespace simtrove::analysis {
 
@@ -38,8 +38,8 @@ std::string truthPathFor(const std::string& dataPath);
 // grid (voxels per axis, start, voxel edge) differs from `grid`, more than
 // one volume, and values that are not whole numbers from 0 to
 // `maxLabel`.
-standin::Result<std::vector<int>> readTruthMap(const std::string& path, const VolumeGrid& grid,
-                                               int maxLabel);
+formats::Result<std::vector<int>> readTruthMap(const std::string& path,
+                                               const formats::VolumeGrid& grid, int maxLabel);
 
 // One flag per voxel: its label is one of `labels`.
 std::vector<std::uint8_t> plantedVoxels(std::span<const int> truth, const std::vector<int>& labels);

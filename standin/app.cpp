@@ -5,6 +5,9 @@
 #include <fstream>
 #include <iostream>
 
+#include "formats/protocol.h"
+#include "formats/text_input.h"
+#include "formats/voi_file.h"
 #include "host/records.h"
 #include "standin/dialogs.h"
 #include "standin/host_exports.h"
@@ -12,11 +15,15 @@
 #include "standin/options.h"
 #include "standin/platform.h"
 #include "standin/plugin_loader.h"
-#include "standin/protocol.h"
-#include "standin/text_input.h"
-#include "standin/voi_file.h"
 
 namespace simtrove::standin {
+
+using formats::builtinBlockProtocol;
+using formats::formatProtocolText;
+using formats::parseVoiText;
+using formats::readFileBytes;
+using formats::Result;
+using formats::VoiSet;
 namespace {
 
 namespace fs = std::filesystem;

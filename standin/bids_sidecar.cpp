@@ -5,6 +5,8 @@
 #include "simulation/synthesis.h"
 
 namespace simtrove::standin {
+
+using formats::VtcGeometry;
 namespace {
 
 // Keys stay in the order written: readers see the BIDS fields first.

@@ -14,19 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "formats/voi_file.h"
+#include "formats/vtc_file.h"
 #include "standin/truth_map.h"
-#include "standin/voi_file.h"
-#include "standin/vtc_file.h"
 
 namespace simtrove::standin {
 
 struct SimulationRecord {
-    VtcGeometry geometry;
+    formats::VtcGeometry geometry;
     double repetitionTime = 2.0;  // seconds, as the host used it
     std::string taskName;
     std::vector<std::string> predictors;  // design-matrix column order
     SignalChoice choice;
-    VoiSet vois;
+    formats::VoiSet vois;
 };
 
 std::string dataSidecarJson(const SimulationRecord& record);

@@ -4,9 +4,14 @@
 #include <cstring>
 #include <fstream>
 
-#include "standin/nifti_export.h"
+#include "formats/nifti.h"
 
 namespace simtrove::standin {
+
+using formats::formatEventsTsv;
+using formats::Protocol;
+using formats::Result;
+using formats::writeNiftiLabelImage;
 namespace {
 
 bool endsWith(const std::string& text, const std::string& suffix) {

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/protocol.h"
 #include "standin/bids_sidecar.h"
-#include "standin/protocol.h"
 
 namespace simtrove::standin {
 
@@ -28,6 +28,7 @@ struct CompanionFiles {
 std::string companionBase(const std::string& savedPath);
 
 CompanionFiles writeCompanionFiles(const std::string& base, bool niftiWritten,
-                                   const SimulationRecord& record, const Protocol& protocol);
+                                   const SimulationRecord& record,
+                                   const formats::Protocol& protocol);
 
 }  // namespace simtrove::standin

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace simtrove::standin {
+
+using formats::Condition;
+using formats::Interval;
+using formats::Predictor;
 
 std::size_t DesignMatrix::add(const std::string& name, std::size_t volumes) {
     predictors_.push_back({name, std::vector<float>(volumes, 0.0f)});
@@ -66,25 +69,6 @@ void convolve(std::vector<float>& values, const std::vector<double>& hrf) {
         for (std::size_t k = 0; k < reach; ++k) sum += hrf[k] * double(input[n - k]);
         values[n] = float(sum);
     }
-}
-
-std::string formatDesignMatrix(const DesignMatrix& matrix) {
-    const std::vector<Predictor>& predictors = matrix.predictors();
-    std::size_t volumes = 0;
-    for (const Predictor& p : predictors) volumes = std::max(volumes, p.values.size());
-    std::string text = "simtrove-design-matrix 1\npredictors " + std::to_string(predictors.size()) +
-                       "\nvolumes " + std::to_string(volumes) + "\n";
-    for (const Predictor& p : predictors) text += "predictor " + p.name + "\n";
-    char number[32];
-    for (std::size_t t = 0; t < volumes; ++t) {
-        for (std::size_t i = 0; i < predictors.size(); ++i) {
-            const float value = t < predictors[i].values.size() ? predictors[i].values[t] : 0.0f;
-            std::snprintf(number, sizeof number, "%s%.9g", i == 0 ? "" : " ", double(value));
-            text += number;
-        }
-        text += "\n";
-    }
-    return text;
 }
 
 }  // namespace simtrove::standin

@@ -6,13 +6,15 @@
 // shape 6 and 16 (scale 1 s), the second subtracted with ratio 1/6, sampled
 // every repetition time from 0 to 32 s and scaled to unit sum, so that a long
 // block settles at its height. Arithmetic in double, values stored as float.
+// The file it is saved as is formats/design_matrix.h's.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
-#include "standin/protocol.h"
+#include "formats/design_matrix.h"
+#include "formats/protocol.h"
 
 namespace simtrove::standin {
 
@@ -21,24 +23,19 @@ inline constexpr double kHrfSpanSeconds = 32.0;
 // The finest sampling step: it bounds the response to 32001 samples.
 inline constexpr double kMinHrfRepetitionTime = 0.001;
 
-struct Predictor {
-    std::string name;
-    std::vector<float> values;
-};
-
 class DesignMatrix {
   public:
     void clear() { predictors_.clear(); }
     // Appends a zero predictor of `volumes` values; returns its index.
     std::size_t add(const std::string& name, std::size_t volumes);
     // The first predictor of that name, or null.
-    Predictor* find(const std::string& name);
+    formats::Predictor* find(const std::string& name);
     // Null when there is no predictor with that index.
-    Predictor* at(int index);
-    const std::vector<Predictor>& predictors() const { return predictors_; }
+    formats::Predictor* at(int index);
+    const std::vector<formats::Predictor>& predictors() const { return predictors_; }
 
   private:
-    std::vector<Predictor> predictors_;
+    std::vector<formats::Predictor> predictors_;
 };
 
 // The response sampled at 0, tr, 2 tr, ... up to 32 s, with unit sum.
@@ -48,13 +45,10 @@ class DesignMatrix {
 std::vector<double> twoGammaHrf(double repetitionTime);
 
 // height in the condition's volumes (clipped to the predictor), 0 elsewhere.
-void fillFromCondition(std::vector<float>& values, const Condition& condition, float height);
+void fillFromCondition(std::vector<float>& values, const formats::Condition& condition,
+                       float height);
 
 // Causal convolution: y[n] = sum over k <= n of hrf[k] * x[n - k].
 void convolve(std::vector<float>& values, const std::vector<double>& hrf);
-
-// "simtrove-design-matrix 1", "predictors N", "volumes T", N lines
-// "predictor NAME", then T rows of N values (9 significant digits: exact floats).
-std::string formatDesignMatrix(const DesignMatrix& matrix);
 
 }  // namespace simtrove::standin

@@ -5,10 +5,17 @@
 #include <istream>
 #include <ostream>
 
+#include "formats/text_input.h"
 #include "host/records.h"
-#include "standin/text_input.h"
 
 namespace simtrove::standin {
+
+using formats::located;
+using formats::parseInt;
+using formats::quotedToken;
+using formats::Result;
+using formats::splitLines;
+using formats::trim;
 namespace {
 
 constexpr std::size_t kMaxPathLength = kHostPathCapacity - 1;

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
 namespace simtrove::standin {
 
@@ -66,7 +66,7 @@ struct AnswerScript {
 
 // One answer per non-blank line; '#' at the start of a line or after a blank
 // starts a comment; surrounding blanks are dropped.
-Result<AnswerScript> parseAnswersText(std::string_view text, const std::string& fileName);
+formats::Result<AnswerScript> parseAnswersText(std::string_view text, const std::string& fileName);
 
 struct NumberAnswer {
     bool cancel = false;

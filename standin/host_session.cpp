@@ -9,11 +9,26 @@
 #include <new>
 #include <ostream>
 
+#include "formats/nifti.h"
+#include "formats/text_input.h"
 #include "standin/companion_files.h"
-#include "standin/nifti_export.h"
-#include "standin/text_input.h"
 
 namespace simtrove::standin {
+
+using formats::Condition;
+using formats::geometryProblem;
+using formats::hasNiftiExtension;
+using formats::kMaxConditionNameLength;
+using formats::parseProtocolFile;
+using formats::Predictor;
+using formats::Protocol;
+using formats::readFileBytes;
+using formats::Result;
+using formats::Voi;
+using formats::VoiSet;
+using formats::VtcGeometry;
+using formats::writeNiftiFile;
+using formats::writeVtcFile;
 namespace {
 
 constexpr int kHeaderLayoutVersion = 1;
@@ -535,7 +550,7 @@ int HostSession::saveDesignMatrix(const char* fileName) {
     }
     const std::string path = resolveOutputPath(fileName);
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << formatDesignMatrix(designMatrix_);
+    file << formats::formatDesignMatrix(designMatrix_.predictors());
     file.close();
     timings_.end(Phase::DesignMatrix);
     if (!file) {

@@ -31,14 +31,14 @@
 #include <string>
 #include <vector>
 
+#include "formats/protocol.h"
+#include "formats/voi_file.h"
+#include "formats/vtc_file.h"
 #include "host/records.h"
 #include "standin/design_matrix.h"
 #include "standin/dialogs.h"
 #include "standin/phase_timings.h"
-#include "standin/protocol.h"
 #include "standin/truth_map.h"
-#include "standin/voi_file.h"
-#include "standin/vtc_file.h"
 
 namespace simtrove::standin {
 
@@ -64,7 +64,7 @@ struct HostConsole {
 
 class HostSession {
   public:
-    HostSession(HostConfig config, VoiSet vois, Dialogs& dialogs, HostConsole console);
+    HostSession(HostConfig config, formats::VoiSet vois, Dialogs& dialogs, HostConsole console);
 
     // Application, log and dialogs.
     int getVersion(int* major, int* minor, int* subMinor);
@@ -112,8 +112,8 @@ class HostSession {
     bool failed() const { return failed_; }
     std::string resolveOutputPath(const std::string& path) const;
     bool hasVtc() const { return vtc_.has_value(); }
-    VtcGeometry vtcGeometry() const;
-    const Protocol& protocol() const { return protocol_; }
+    formats::VtcGeometry vtcGeometry() const;
+    const formats::Protocol& protocol() const { return protocol_; }
     const DesignMatrix& designMatrix() const { return designMatrix_; }
     const SignalChoice& signalChoice() const { return choice_; }
     // One phrase: the last cancelled prompt or message box, or that there was none.
@@ -138,18 +138,18 @@ class HostSession {
     void writeCompanions(const std::string& savedPath, bool niftiWritten);
     void noteAnswer(const std::string& prompt, int answer);
     void noteCancellation();
-    vtc_header makeHeader(const VtcGeometry& geometry) const;
+    vtc_header makeHeader(const formats::VtcGeometry& geometry) const;
     double repetitionTime() const;
 
     HostConfig config_;
-    VoiSet vois_;
+    formats::VoiSet vois_;
     Dialogs& dialogs_;
     HostConsole console_;
     bool failed_ = false;
     bool busy_ = false;
     bool progressShown_ = false;
     std::optional<Vtc> vtc_;
-    Protocol protocol_;
+    formats::Protocol protocol_;
     std::string protocolPath_;
     DesignMatrix designMatrix_;
     std::vector<int> emptyVoxels_ = std::vector<int>(3, 0);

@@ -4,10 +4,17 @@
 #include <functional>
 #include <map>
 
+#include "formats/text_input.h"
 #include "host/records.h"
-#include "standin/text_input.h"
 
 namespace simtrove::standin {
+
+using formats::parseInt;
+using formats::parseReal;
+using formats::quotedToken;
+using formats::Result;
+using formats::splitFields;
+using formats::trim;
 namespace {
 
 constexpr std::size_t kMaxPathLength = kHostPathCapacity - 1;

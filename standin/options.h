@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/result.h"
 #include "standin/dialogs.h"
-#include "standin/result.h"
 
 namespace simtrove::standin {
 
@@ -47,7 +47,7 @@ struct Options {
     bool timings = false;
 };
 
-Result<Options> parseCommandLine(const std::vector<std::string>& args);
+formats::Result<Options> parseCommandLine(const std::vector<std::string>& args);
 
 // The default box: kDefaultBoxExtent (cut to the VMR) centred in each axis.
 std::array<int, 6> defaultVtcBox(const std::array<int, 3>& vmrDims);

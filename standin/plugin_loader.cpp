@@ -8,6 +8,8 @@
 
 namespace simtrove::standin {
 
+using formats::Result;
+
 // Unloading the library before the process ends would only hide where its
 // allocations came from, so it is never closed.
 Result<PluginOutcome> runPluginLibrary(const std::string& path) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
 namespace simtrove::standin {
 
@@ -15,6 +15,6 @@ struct PluginOutcome {
 };
 
 // Fails, with the reason, only when the plug-in could not be loaded or created.
-Result<PluginOutcome> runPluginLibrary(const std::string& path);
+formats::Result<PluginOutcome> runPluginLibrary(const std::string& path);
 
 }  // namespace simtrove::standin

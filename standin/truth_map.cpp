@@ -5,6 +5,10 @@
 #include "simulation/signal_geometry.h"
 
 namespace simtrove::standin {
+
+using formats::Result;
+using formats::VoiSet;
+using formats::VtcGeometry;
 namespace {
 
 using simulation::GridPosition;

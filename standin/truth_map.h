@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/result.h"
+#include "formats/voi_file.h"
+#include "formats/vtc_file.h"
 #include "simulation/signal_geometry.h"
-#include "standin/result.h"
-#include "standin/voi_file.h"
-#include "standin/vtc_file.h"
 
 namespace simtrove::standin {
 
@@ -33,10 +33,11 @@ struct SignalChoice {
 };
 
 // The grid the plug-in computes for a VTC of this geometry.
-simulation::VtcGrid vtcGridOf(const VtcGeometry& geometry);
+simulation::VtcGrid vtcGridOf(const formats::VtcGeometry& geometry);
 
 // Fails when a predictor number does not fit a label (or is below 1).
-Result<std::vector<std::int16_t>> truthLabels(const VtcGeometry& geometry,
-                                              const SignalChoice& choice, const VoiSet& vois);
+formats::Result<std::vector<std::int16_t>> truthLabels(const formats::VtcGeometry& geometry,
+                                                       const SignalChoice& choice,
+                                                       const formats::VoiSet& vois);
 
 }  // namespace simtrove::standin

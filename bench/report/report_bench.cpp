@@ -24,13 +24,14 @@
 
 #include "analysis/glm.h"
 #include "analysis/summary.h"
+#include "formats/nifti.h"
 #include "numerics/arrays/arrays.h"
 #include "numerics/fit/svd_fit.h"
-#include "standin/nifti_export.h"
 
 namespace {
 
 using namespace simtrove::analysis;
+using simtrove::formats::VolumeGrid;
 
 constexpr int kVolumes = 250;
 const VolumeGrid kGrid{{58, 40, 46}, {41, 68, 59}, 3};
@@ -134,7 +135,7 @@ void CommandAgainstSimulation(benchmark::State& state) {
     for (auto _ : state) {
         fs::remove_all(dir);
         const double s = secondsOf(program + " --out " + dir.string() + " > /dev/null 2>&1");
-        simtrove::standin::VtcGeometry g;
+        simtrove::formats::VtcGeometry g;
         g.xStart = 41, g.xEnd = 41 + 58 * 3, g.yStart = 68, g.yEnd = 68 + 40 * 3;
         g.zStart = 59, g.zEnd = 59 + 46 * 3, g.resolution = 3, g.timePoints = 1;
         std::vector<float> truth(kGrid.voxels(), 0.0f);
@@ -145,7 +146,7 @@ void CommandAgainstSimulation(benchmark::State& state) {
             if (d <= 4) truth[v] = 2.0f;
         }
         const std::string written =
-            simtrove::standin::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth);
+            simtrove::formats::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth);
         const double r = secondsOf(program + " report " + (dir / "Simulated.vtc").string() +
                                    " --design " + (dir / "plugin_created.rtc").string() +
                                    " --contrast 'TvR: Task - Rest' --out " +

@@ -7,6 +7,8 @@
 #include "analysis/colormap.h"
 
 namespace simtrove::analysis {
+
+using formats::VolumeGrid;
 namespace {
 
 // Expected ticks worked out by hand from the 1-2-5 rule.

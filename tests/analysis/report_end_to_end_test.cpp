@@ -10,10 +10,14 @@
 #include <sstream>
 
 #include "analysis/report_command.h"
-#include "standin/nifti_export.h"
-#include "standin/vtc_file.h"
+#include "formats/nifti.h"
+#include "formats/vtc_file.h"
 
 namespace simtrove::analysis {
+
+using formats::DesignFile;
+using formats::readDesignMatrix;
+using formats::VolumeGrid;
 namespace {
 
 namespace fs = std::filesystem;
@@ -33,12 +37,12 @@ void simulate(const std::string& arguments, const fs::path& dir) {
 }
 
 ReportInput load(const fs::path& vtcPath, const fs::path& designPath) {
-    auto vtc = standin::readVtcFile(vtcPath.string());
+    auto vtc = formats::readVtcFile(vtcPath.string());
     EXPECT_TRUE(vtc) << vtc.error();
     auto design = readDesignMatrix(designPath.string());
     EXPECT_TRUE(design) << design.error();
     ReportInput in;
-    const standin::VtcGeometry& g = vtc.value().geometry;
+    const formats::VtcGeometry& g = vtc.value().geometry;
     in.grid = {{g.dimX(), g.dimY(), g.dimZ()}, {g.xStart, g.yStart, g.zStart}, g.resolution};
     in.volumes = g.timePoints;
     in.samples = std::move(vtc.value().samples);

@@ -5,6 +5,8 @@
 #include <cmath>
 
 namespace simtrove::analysis {
+
+using formats::VolumeGrid;
 namespace {
 
 // A 4 x 3 x 2 grid (24 voxels), two predictors and the constant, df 100; every

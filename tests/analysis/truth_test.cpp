@@ -7,9 +7,11 @@
 #include <cmath>
 #include <filesystem>
 
-#include "standin/nifti_export.h"
+#include "formats/nifti.h"
 
 namespace simtrove::analysis {
+
+using formats::VolumeGrid;
 namespace {
 
 namespace fs = std::filesystem;
@@ -26,7 +28,7 @@ TEST(Truth, PathBesideTheData) {
 TEST(Truth, ReadsTheMapAndRefusesMismatches) {
     const fs::path dir = fs::temp_directory_path() / ("truth_test_" + std::to_string(getpid()));
     fs::create_directories(dir);
-    standin::VtcGeometry g;
+    formats::VtcGeometry g;
     g.xStart = 10, g.xEnd = 22, g.yStart = 20, g.yEnd = 29, g.zStart = 30, g.zEnd = 36;
     g.resolution = 3, g.timePoints = 1;
     const VolumeGrid grid{{4, 3, 2}, {10, 20, 30}, 3};
@@ -34,7 +36,7 @@ TEST(Truth, ReadsTheMapAndRefusesMismatches) {
     labels[5] = 2.0f;
     labels[17] = 1.0f;
     const std::string path = (dir / "a_truth.nii.gz").string();
-    ASSERT_EQ(standin::writeNiftiFile(path, g, labels), "");
+    ASSERT_EQ(formats::writeNiftiFile(path, g, labels), "");
     const auto read = readTruthMap(path, grid, 2);
     ASSERT_TRUE(read) << read.error();
     EXPECT_EQ(read.value()[5], 2);
@@ -47,7 +49,7 @@ TEST(Truth, ReadsTheMapAndRefusesMismatches) {
     EXPECT_NE(readTruthMap(path, grid, 1).error().find("a design-matrix column from 1 to 1"),
               std::string::npos);
     labels[0] = 0.5f;
-    ASSERT_EQ(standin::writeNiftiFile(path, g, labels), "");
+    ASSERT_EQ(formats::writeNiftiFile(path, g, labels), "");
     EXPECT_NE(readTruthMap(path, grid, 2).error().find("expected 0 (noise)"), std::string::npos);
     fs::remove_all(dir);
 }

@@ -2,10 +2,10 @@
 // two protocol formats apart by content.
 #include <cstdint>
 
-#include "standin/protocol.h"
+#include "formats/protocol.h"
 #include "tests/fuzz/reader_fuzzing.h"
 
-using namespace simtrove::standin;
+using namespace simtrove::formats;
 using namespace simtrove::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

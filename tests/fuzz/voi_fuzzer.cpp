@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "standin/voi_file.h"
+#include "formats/voi_file.h"
 #include "tests/fuzz/reader_fuzzing.h"
 
-using namespace simtrove::standin;
+using namespace simtrove::formats;
 using namespace simtrove::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -2,10 +2,10 @@
 // or an error.
 #include <cstdint>
 
-#include "standin/vtc_file.h"
+#include "formats/vtc_file.h"
 #include "tests/fuzz/reader_fuzzing.h"
 
-using namespace simtrove::standin;
+using namespace simtrove::formats;
 using namespace simtrove::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

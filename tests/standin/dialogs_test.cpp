@@ -7,6 +7,8 @@
 namespace simtrove::standin {
 namespace {
 
+using formats::Result;
+
 constexpr const char* kTimePoints = "Enter number of simulated time points:";
 constexpr const char* kCondition = "Select condition:\n\n1: A\n2: B\n\n";
 constexpr const char* kVoiPrompt = "Select predictor for VOI: <b>V1</b>:<br><br>1: A<br>2: B<br>";

@@ -10,13 +10,22 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "formats/text_input.h"
+#include "formats/vtc_file.h"
 #include "numerics/random/deviates_internal.h"
-#include "standin/text_input.h"
-#include "standin/vtc_file.h"
 #include "tests/standin/program_runner.h"
 
 namespace simtrove::standin {
 namespace {
+
+using formats::parseInt;
+using formats::parseReal;
+using formats::readVtcFile;
+using formats::Result;
+using formats::splitLines;
+using formats::splitWhitespace;
+using formats::VtcFile;
+using formats::VtcGeometry;
 
 using testing::ProgramRun;
 using testing::readText;

@@ -16,6 +16,12 @@
 namespace simtrove::standin {
 namespace {
 
+using formats::Interval;
+using formats::readVtcFile;
+using formats::Result;
+using formats::VoiSet;
+using formats::VtcFile;
+
 class HostSessionTest : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -5,6 +5,8 @@
 namespace simtrove::standin {
 namespace {
 
+using formats::Result;
+
 Result<Options> parse(std::vector<std::string> args) {
     return parseCommandLine(args);
 }

@@ -1,16 +1,16 @@
-#include "analysis/design_reader.h"
+#include "formats/design_matrix.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 namespace {
-
-using standin::Result;
 
 class Lines {
   public:
@@ -77,12 +77,31 @@ bool parseRow(std::string_view line, std::size_t count, std::vector<float>* row)
 
 }  // namespace
 
+std::string formatDesignMatrix(std::span<const Predictor> predictors) {
+    std::size_t volumes = 0;
+    for (const Predictor& p : predictors) volumes = std::max(volumes, p.values.size());
+    std::string text = std::string(kDesignMatrixFirstLine) + "\npredictors " +
+                       std::to_string(predictors.size()) + "\nvolumes " + std::to_string(volumes) +
+                       "\n";
+    for (const Predictor& p : predictors) text += "predictor " + p.name + "\n";
+    char number[32];
+    for (std::size_t t = 0; t < volumes; ++t) {
+        for (std::size_t i = 0; i < predictors.size(); ++i) {
+            const float value = t < predictors[i].values.size() ? predictors[i].values[t] : 0.0f;
+            std::snprintf(number, sizeof number, "%s%.9g", i == 0 ? "" : " ", double(value));
+            text += number;
+        }
+        text += "\n";
+    }
+    return text;
+}
+
 Result<DesignFile> parseDesignMatrix(std::string_view text, const std::string& fileName) {
     using R = Result<DesignFile>;
     Lines lines(text, fileName);
     std::string_view line;
-    if (!lines.next(&line) || line != "simtrove-design-matrix 1")
-        return R::failure(lines.error("expected \"simtrove-design-matrix 1\""));
+    if (!lines.next(&line) || line != kDesignMatrixFirstLine)
+        return R::failure(lines.error("expected \"" + std::string(kDesignMatrixFirstLine) + "\""));
     int count = 0;
     DesignFile design;
     if (!lines.next(&line) || !keyedCount(line, "predictors", kMaxDesignPredictors, &count))
@@ -122,4 +141,4 @@ Result<DesignFile> readDesignMatrix(const std::string& path) {
     return parseDesignMatrix(text.str(), path);
 }
 
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

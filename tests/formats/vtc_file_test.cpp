@@ -1,4 +1,4 @@
-#include "standin/vtc_file.h"
+#include "formats/vtc_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "standin/text_input.h"
+#include "formats/text_input.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 VtcGeometry smallGeometry() {
@@ -17,7 +17,7 @@ VtcGeometry smallGeometry() {
 
 std::string tempPath(const std::string& name) {
     return (std::filesystem::temp_directory_path() /
-            ("standin_vtc_" + std::to_string(getpid()) + "_" + name))
+            ("formats_vtc_" + std::to_string(getpid()) + "_" + name))
         .string();
 }
 
@@ -145,4 +145,4 @@ TEST(VtcFile, EveryDamagedFileIsRefusedWithItsReason) {
 }
 
 }  // namespace
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

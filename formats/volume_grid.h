@@ -7,7 +7,7 @@
 #include <array>
 #include <cstddef>
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 
 struct VolumeGrid {
     std::array<int, 3> dims{};
@@ -28,4 +28,4 @@ struct VolumeGrid {
     }
 };
 
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

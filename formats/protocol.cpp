@@ -1,4 +1,4 @@
-#include "standin/protocol.h"
+#include "formats/protocol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,9 +6,9 @@
 #include <map>
 #include <optional>
 
-#include "standin/text_input.h"
+#include "formats/text_input.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 constexpr std::string_view kMagic = "simtrove-protocol";
@@ -276,4 +276,4 @@ Protocol builtinBlockProtocol(int volumes) {
     return protocol;
 }
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

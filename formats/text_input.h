@@ -1,4 +1,4 @@
-// Small, strict helpers shared by the text readers of the stand-in host.
+// Small, strict helpers shared by the text readers of the file formats.
 //
 // Lines are split at '\n' with a trailing '\r' removed, so files written on
 // either platform read the same. Number parsers accept the whole token or
@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 // The whole file as bytes, or "PATH: cannot read: reason".
 Result<std::string> readFileBytes(const std::string& path);
@@ -34,4 +34,4 @@ std::string located(const std::string& file, std::size_t line, const std::string
 // The token quoted for an error message, cut to a readable length.
 std::string quotedToken(std::string_view token);
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

@@ -1,6 +1,6 @@
 // A value or the reason why there is none.
 //
-// Every reader of the stand-in returns a Result: the parsed document, or one
+// Every file reader returns a Result: the parsed document, or one
 // line of text that says what was wrong and where ("FILE:LINE: what"). Readers
 // never throw for bad input, so callers decide how to report it.
 #pragma once
@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 template <typename T>
 class Result {
@@ -32,4 +32,4 @@ class Result {
     std::string error_;
 };
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

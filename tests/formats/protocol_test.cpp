@@ -1,8 +1,8 @@
-#include "standin/protocol.h"
+#include "formats/protocol.h"
 
 #include <gtest/gtest.h>
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 TEST(ProtocolText, ReadsConditionsIntervalsCommentsAndBlankLines) {
@@ -166,4 +166,4 @@ TEST(ProtocolFile, TellsTheFormatsApartByContent) {
 }
 
 }  // namespace
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

@@ -24,9 +24,9 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 inline constexpr std::size_t kVtcHeaderSize = 64;
 inline constexpr std::size_t kMaxLinkedProtocolLength = 1023;
@@ -69,4 +69,4 @@ std::string writeVtcFile(const std::string& path, const VtcGeometry& geometry,
 Result<VtcFile> parseVtc(std::string_view bytes, const std::string& fileName);
 Result<VtcFile> readVtcFile(const std::string& path);
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

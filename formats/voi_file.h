@@ -11,9 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 // VOI names fit the host's VOI record with room for the NUL.
 inline constexpr std::size_t kMaxVoiNameLength = 259;
@@ -35,4 +35,4 @@ struct VoiSet {
 
 Result<VoiSet> parseVoiText(std::string_view text, const std::string& fileName);
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

@@ -1,8 +1,8 @@
-#include "standin/voi_file.h"
+#include "formats/voi_file.h"
 
 #include <gtest/gtest.h>
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 TEST(VoiFile, ReadsSpaceNamesAndVoxels) {
@@ -66,4 +66,4 @@ TEST(VoiFile, EveryMalformedFileNamesFileLineAndProblem) {
 }
 
 }  // namespace
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

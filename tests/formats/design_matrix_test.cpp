@@ -1,9 +1,16 @@
-#include "analysis/design_reader.h"
+#include "formats/design_matrix.h"
 
 #include <gtest/gtest.h>
 
-namespace simtrove::analysis {
+namespace simtrove::formats {
 namespace {
+
+TEST(DesignWriter, WritesEveryFloatExactly) {
+    const Predictor predictors[] = {{"A", {0.1f, 1.0f, 0.0f}}, {"B", {0.0f, 0.0f, 0.0f}}};
+    EXPECT_EQ(formatDesignMatrix(predictors),
+              "simtrove-design-matrix 1\npredictors 2\nvolumes 3\npredictor A\npredictor B\n"
+              "0.100000001 0\n1 0\n0 0\n");
+}
 
 TEST(DesignReader, ReadsNamesAndColumns) {
     const std::string text =
@@ -50,4 +57,4 @@ TEST(DesignReader, ReportsTheFirstProblemWithItsLine) {
 }
 
 }  // namespace
-}  // namespace simtrove::analysis
+}  // namespace simtrove::formats

@@ -1,4 +1,4 @@
-#include "standin/vtc_file.h"
+#include "formats/vtc_file.h"
 
 #include <bit>
 #include <cerrno>
@@ -7,9 +7,9 @@
 #include <cstring>
 #include <memory>
 
-#include "standin/text_input.h"
+#include "formats/text_input.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 constexpr char kMagic[8] = {'S', 'I', 'M', 'T', 'R', 'V', 'T', 'C'};
@@ -154,4 +154,4 @@ Result<VtcFile> readVtcFile(const std::string& path) {
     return parseVtc(bytes.value(), path);
 }
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

@@ -1,10 +1,10 @@
-#include "standin/voi_file.h"
+#include "formats/voi_file.h"
 
 #include <optional>
 
-#include "standin/text_input.h"
+#include "formats/text_input.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 namespace {
 
 enum class Expect { Magic, Space, Content };
@@ -96,4 +96,4 @@ Result<VoiSet> parseVoiText(std::string_view text, const std::string& fileName) 
     return VoiTextReader(fileName).read(text);
 }
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

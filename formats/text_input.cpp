@@ -1,4 +1,4 @@
-#include "standin/text_input.h"
+#include "formats/text_input.h"
 
 #include <cerrno>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <sstream>
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 Result<std::string> readFileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -116,4 +116,4 @@ std::string quotedToken(std::string_view token) {
     return "\"" + shown + "\"";
 }
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats

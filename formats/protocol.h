@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "standin/result.h"
+#include "formats/result.h"
 
-namespace simtrove::standin {
+namespace simtrove::formats {
 
 // Condition names fit the host's condition record with room for the NUL.
 inline constexpr std::size_t kMaxConditionNameLength = 255;
@@ -67,4 +67,4 @@ std::string formatEventsTsv(const Protocol& protocol, double repetitionTime);
 // alternating in blocks of 10 volumes over `volumes` volumes, Rest first.
 Protocol builtinBlockProtocol(int volumes);
 
-}  // namespace simtrove::standin
+}  // namespace simtrove::formats
