@@ -9,7 +9,7 @@ namespace simtrove::random {
 namespace {
 
 // Positive normal finite floats: the split of the first step applies.
-bool isPositiveNormal(std::uint32_t bits) {
+constexpr bool isPositiveNormal(std::uint32_t bits) {
     return bits - 0x00800000u < 0x7F000000u;
 }
 
@@ -18,21 +18,9 @@ struct Split {
     float m;  // in [0.75, 1.5)
 };
 
-Split splitNormal(std::uint32_t bits) {
+constexpr Split splitNormal(std::uint32_t bits) {
     const std::uint32_t ix = bits - kLogSplitBits;
     return {std::int32_t(ix) >> 23, std::bit_cast<float>((ix & 0x7FFFFFu) + kLogSplitBits)};
-}
-
-// The double evaluation; every step is a plain double operation (no FMA), so
-// its error, a few units in the last place, stays far below kLogSettleBound.
-double logApproximation(const Split& split) {
-    const double m = split.m, e = split.e;
-    const double s = (m - 1.0) / (m + 1.0);
-    const double z = s * s;
-    double p = kLogSeries[0];
-    for (int k = 1; k < 10; ++k) p = p * z + kLogSeries[k];
-    const double logM = (s + s) + (s * z) * p;
-    return e * kLog2High + (e * kLog2Low + logM);
 }
 
 // Double-double arithmetic: a value is hi + lo with |lo| <= ulp(hi) / 2.
@@ -95,7 +83,7 @@ constexpr std::array<DoubleDouble, kExactTerms> kOddReciprocals = [] {
 constexpr DoubleDouble kLog2{0x1.62e42fefa39efp-1, 0x1.abc9e3b39803fp-56};
 
 // log(2^e m) in double-double, m in [0.75, 1.5): log m = 2 s sum s^2k / (2k + 1).
-double exactLog(int e, float mantissa) {
+constexpr double exactLog(int e, float mantissa) {
     const double m = mantissa;
     const double num = m - 1.0, den = m + 1.0;  // both exact
     const double sHi = num / den;
@@ -110,6 +98,46 @@ double exactLog(int e, float mantissa) {
     const DoubleDouble eHigh = twoProduct(double(e), kLog2.hi);
     const DoubleDouble eLog2 = quickTwoSum(eHigh.hi, eHigh.lo + double(e) * kLog2.lo);
     return add(eLog2, logM).hi;  // hi + lo normalised: hi is the sum rounded to double
+}
+
+// The first step, by a table: m = c (1 + t) with 1/c from the table entry of
+// m's leading mantissa bits, so log m = log c + log1p(t) with |t| <= 2^-7.
+// Each entry's 1/c is a float, so m / c is exact in double and t = m / c - 1
+// too; log c is the double-double logarithm above, rounded once, made at
+// compile time. The entries just below and above 1 have c = 1 (log c = 0), so
+// that a logarithm near 0 keeps its relative accuracy. log1p(t) by its series
+// to t^7 (the first term left out is below 2^-52 of t). Every step is a plain
+// double operation: the error stays a few units in the last place, far below
+// kLogSettleBound.
+struct LogTableEntry {
+    double inverseC, logC;
+};
+
+constexpr int kTableBits = 7;
+constexpr std::array<LogTableEntry, 1 << kTableBits> kLogTable = [] {
+    std::array<LogTableEntry, 1 << kTableBits> table{};
+    for (int j = 0; j < (1 << kTableBits); ++j) {
+        // Entry j holds m in [0.75 + j / 256, + 1 / 256) below 64, [1 + (j - 64) / 128,
+        // + 1 / 128) from 64 on: the mantissa fields of m's bits, 2^16 per entry.
+        const double low = j < 64 ? 0.75 + j / 256.0 : 1.0 + (j - 64) / 128.0;
+        const double width = j < 64 ? 1 / 256.0 : 1 / 128.0;
+        const float inverse = (j == 63 || j == 64) ? 1.0f : float(1.0 / (low + width / 2));
+        const Split split = splitNormal(std::bit_cast<std::uint32_t>(inverse));
+        table[std::size_t(j)] = {inverse, -exactLog(split.e, split.m)};
+    }
+    return table;
+}();
+
+double logApproximation(std::uint32_t bits) {
+    const Split split = splitNormal(bits);
+    const LogTableEntry& entry = kLogTable[((bits - kLogSplitBits) & 0x7FFFFFu) >> 16];
+    const double t = double(split.m) * entry.inverseC - 1.0;
+    const double t2 = t * t;
+    const double q =
+        (-0.5 + t * (1.0 / 3)) + t2 * (-0.25 + t * 0.2) + (t2 * t2) * (-1.0 / 6 + t * (1.0 / 7));
+    const double logM = entry.logC + (t + t2 * q);
+    const double e = split.e;
+    return e * kLog2High + (e * kLog2Low + logM);
 }
 
 }  // namespace
@@ -132,7 +160,7 @@ float floatLogExact(float r) {
 float floatLog(float r) {
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(r);
     if (!isPositiveNormal(bits)) return floatLogExact(r);
-    const double approximation = logApproximation(splitNormal(bits));
+    const double approximation = logApproximation(bits);
     const double bound = (approximation < 0 ? -approximation : approximation) * kLogSettleBound;
     const float low = float(approximation - bound), high = float(approximation + bound);
     return low == high ? low : floatLogExact(r);

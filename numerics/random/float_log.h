@@ -3,12 +3,13 @@
 // and compiler the project builds for: it uses neither the C runtime's log nor
 // the x87 unit, only IEEE double arithmetic (SSE2 or better).
 //
-// floatLog first evaluates log in double with a relative error far below
-// kLogSettleBound; when the whole interval of that bound rounds to one float,
-// that float is the answer. Otherwise (about one input in 30000) floatLogExact
-// evaluates it in double-double (about 100 bits) and rounds that once to double
-// and then to float. Vector code may mirror the first step with the constants
-// below and call floatLogExact for the lanes it does not settle.
+// floatLog first evaluates log in double (by a table) with a relative error
+// far below kLogSettleBound; when the whole interval of that bound rounds to
+// one float, that float is the answer. Otherwise (about one input in 30000)
+// floatLogExact evaluates it in double-double (about 100 bits) and rounds that
+// once to double and then to float. Vector code may use a first step of its
+// own within the same bound, such as the series below, and call floatLogExact
+// for the lanes it does not settle.
 //
 // Special inputs: log(0) = -infinity, log(+infinity) = +infinity, negative
 // inputs and NaN give a quiet NaN.
@@ -19,7 +20,7 @@ namespace simtrove::random {
 float floatLog(float r);
 float floatLogExact(float r);
 
-// The first step: r = 2^e m with m in [0.75, 1.5) (for a normal float, m and e
+// A first step for vector code: r = 2^e m with m in [0.75, 1.5) (for a normal float, m and e
 // come from the bits: ix = bits - kLogSplitBits, e = ix >> 23, m's bits =
 // (ix & 0x7FFFFF) + kLogSplitBits); log m = 2 atanh(s), s = (m - 1) / (m + 1),
 // |s| <= 0.2, is 2 s + s^3 sum of kLogSeries[k] s^(18 - 2k) (k = 0 .. 9, Horner

@@ -52,7 +52,7 @@ void forSample(std::uint32_t stride, Batch batch) {
 int main(int argc, char** argv) {
     const long parsed = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1;
     const std::uint32_t stride = parsed >= 1 && parsed <= 1 << 20 ? std::uint32_t(parsed) : 1;
-    const std::uint32_t exactStride = stride * 64;
+    const std::uint32_t exactStride = stride * 16;
 
     std::printf("kernels:");
     for (NoiseKernel kernel : kAllNoiseKernels)
