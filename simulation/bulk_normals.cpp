@@ -86,9 +86,9 @@ std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWal
             chunk.r[kept] = squared;
             kept += std::size_t((squared < 1.0f) & (squared != 0.0f));
         }
+        floatLogBatch(chunk.r + finished, chunk.logR + finished, kept - finished);
         for (; finished < kept; ++finished) {
-            const float logR = floatLog(chunk.r[finished]);
-            chunk.logR[finished] = logR;
+            const float logR = chunk.logR[finished];
             const float f = polarFactor(chunk.r[finished], logR);
             const float second = scaled(chunk.b[finished], f), first = scaled(chunk.a[finished], f);
             const std::size_t at = 2 * finished;
@@ -100,7 +100,7 @@ std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWal
 }
 
 void floatLogsPortable(const float* r, float* logs, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) logs[i] = floatLog(r[i]);
+    floatLogBatch(r, logs, n);
 }
 
 void polarComponentsPortable(const int* words, float* out, std::size_t n) {

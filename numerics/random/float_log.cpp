@@ -166,4 +166,21 @@ float floatLog(float r) {
     return low == high ? low : floatLogExact(r);
 }
 
+void floatLogBatch(const float* r, float* logs, std::size_t n) {
+    constexpr std::uint32_t kOneBits =
+        0x3F800000u;  // stands in for inputs the first step cannot take
+    bool allSettled = true;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t bits = std::bit_cast<std::uint32_t>(r[i]);
+        const bool normal = isPositiveNormal(bits);
+        const double approximation = logApproximation(normal ? bits : kOneBits);
+        const double bound = (approximation < 0 ? -approximation : approximation) * kLogSettleBound;
+        const float low = float(approximation - bound), high = float(approximation + bound);
+        logs[i] = low;
+        allSettled = allSettled & normal & (low == high);
+    }
+    if (allSettled) return;
+    for (std::size_t i = 0; i < n; ++i) logs[i] = floatLog(r[i]);
+}
+
 }  // namespace simtrove::random

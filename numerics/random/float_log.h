@@ -15,10 +15,16 @@
 // inputs and NaN give a quiet NaN.
 #pragma once
 
+#include <cstddef>
+
 namespace simtrove::random {
 
 float floatLog(float r);
 float floatLogExact(float r);
+
+// logs[i] = floatLog(r[i]) for n floats; faster than calls one by one (the
+// first steps run without branches, the rare exact ones after them).
+void floatLogBatch(const float* r, float* logs, std::size_t n);
 
 // A first step for vector code: r = 2^e m with m in [0.75, 1.5) (for a normal float, m and e
 // come from the bits: ix = bits - kLogSplitBits, e = ix >> 23, m's bits =
