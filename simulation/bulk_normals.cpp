@@ -115,13 +115,12 @@ const KernelSteps kPortableSteps{fillStatesPortable, drawChunkPortable, floatLog
                                  polarComponentsPortable, noiseSamplesPortable};
 
 const KernelSteps& stepsOf(NoiseKernel kernel) {
+    if (!noiseKernelAvailable(kernel)) return kPortableSteps;
+#ifdef SIMTROVE_AVX512_KERNEL
+    if (kernel == NoiseKernel::Avx512) return avx512::kSteps;
+#endif
 #ifdef SIMTROVE_VECTOR_KERNELS
-    if (noiseKernelAvailable(kernel)) {
-        if (kernel == NoiseKernel::Avx512) return avx512::kSteps;
-        if (kernel == NoiseKernel::Avx2) return avx2::kSteps;
-    }
-#else
-    (void)kernel;
+    if (kernel == NoiseKernel::Avx2) return avx2::kSteps;
 #endif
     return kPortableSteps;
 }
@@ -184,8 +183,10 @@ const char* noiseKernelName(NoiseKernel kernel) {
 }
 
 bool noiseKernelAvailable(NoiseKernel kernel) {
-#ifdef SIMTROVE_VECTOR_KERNELS
+#ifdef SIMTROVE_AVX512_KERNEL
     if (kernel == NoiseKernel::Avx512) return cpuFeatures().avx512;
+#endif
+#ifdef SIMTROVE_VECTOR_KERNELS
     if (kernel == NoiseKernel::Avx2) return cpuFeatures().avx2;
 #endif
     return kernel == NoiseKernel::Portable;

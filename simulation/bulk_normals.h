@@ -9,11 +9,10 @@
 // their own (see KernelSteps in bulk_normals_stages.h), for the checks.
 //
 // Kernels that compute the same bits: a portable one in plain C++ (SSE2 at
-// most) and, on x86 builds (32- and 64-bit) with GCC or Clang, AVX2 (with FMA)
-// and AVX-512 ones, usable only where the CPU and the OS support them (asked
-// at run time, cpu_features.h). Asking for a kernel that is not available
-// gives the portable kernel. Not for concurrent use (the generator state is
-// module-wide).
+// most) and, with GCC or Clang, an AVX2 (with FMA) one on x86 builds (32- and
+// 64-bit) and an AVX-512 one on x86-64 builds, usable only where the CPU and
+// the OS support them (asked at run time, cpu_features.h). Asking for a kernel that is not
+// available gives the portable kernel. Not for concurrent use (the generator state is module-wide).
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,5 @@
-// AVX-512 stages of the bulk normal generator, for 32- and 64-bit x86. Every
+// AVX-512 stages of the bulk normal generator (x86-64; see the stages header
+// for 32-bit x86). Every
 // function carries its own target attribute, so the rest of the program stays
 // plain x86 and this code runs only after cpuFeatures() said yes. All float and
 // double steps are the portable stages' steps, lane by lane (IEEE, round to
@@ -6,7 +7,7 @@
 // lanes it does not settle handed to floatLogExact.
 #include "simulation/bulk_normals_stages.h"
 
-#ifdef SIMTROVE_VECTOR_KERNELS
+#ifdef SIMTROVE_AVX512_KERNEL
 
 // GCC 12's AVX-512 intrinsics give their "undefined" pass-through operands a
 // self-initialised value, which its own uninitialised-use warnings then report
@@ -256,4 +257,4 @@ const KernelSteps kSteps{fillStates, drawChunk, floatLogs, polarComponents, nois
 
 }  // namespace simtrove::simulation::avx512
 
-#endif  // SIMTROVE_VECTOR_KERNELS
+#endif  // SIMTROVE_AVX512_KERNEL

@@ -17,7 +17,9 @@ float signalSample(float predictorValue, float noise) {
                  double(kBaseline) + double(noise));
 }
 
-float noiseSample(float noise) { return float(double(kBaseline) + double(noise)); }
+float noiseSample(float noise) {
+    return float(double(kBaseline) + double(noise));
+}
 
 void logProgress(std::int64_t done, std::int64_t total) {
     char line[260];
@@ -37,7 +39,8 @@ bool insideSphere(std::int64_t dx, std::int64_t dy, std::int64_t dz) {
 bool writeSignalTimeCourse(float* samples, const VtcGrid& grid, const GridPosition& position,
                            const float* predictor, int* seed) {
     const bool inside = grid.contains(position.x, position.y, position.z);
-    float* course = inside ? samples + grid.firstSampleOf(position.x, position.y, position.z) : nullptr;
+    float* course =
+        inside ? samples + grid.firstSampleOf(position.x, position.y, position.z) : nullptr;
     for (std::int64_t t = 0; t < grid.timePoints; ++t) {
         const float noise = drawNoise(seed);
         if (inside) course[t] = signalSample(predictor[t], noise);
@@ -47,7 +50,9 @@ bool writeSignalTimeCourse(float* samples, const VtcGrid& grid, const GridPositi
 
 }  // namespace
 
-std::int64_t roundHalfUp(double value) { return static_cast<std::int64_t>(std::floor(value + 0.5)); }
+std::int64_t roundHalfUp(double value) {
+    return static_cast<std::int64_t>(std::floor(value + 0.5));
+}
 
 GridPosition toGridPosition(const VtcGrid& grid, std::int64_t posX, std::int64_t posY,
                             std::int64_t posZ) {
@@ -57,7 +62,9 @@ GridPosition toGridPosition(const VtcGrid& grid, std::int64_t posX, std::int64_t
             roundHalfUp(double(posZ - grid.zStart) / resolution)};
 }
 
-float drawNoise(int* seed) { return float(double(normal_deviate(seed)) * double(kNoiseScale)); }
+float drawNoise(int* seed) {
+    return float(double(normal_deviate(seed)) * double(kNoiseScale));
+}
 
 void runNoisePass(float* samples, const VtcGrid& grid, int* seed) {
     const std::size_t T = std::size_t(grid.timePoints);
