@@ -111,7 +111,7 @@ void recomputeLogs(unsigned lanes, const float* r, float* logs) {
     }
 }
 
-// float(log(double(x))) per lane, also stored to logs[lane]; r[lane] is x.
+// floatLog(x) per lane, also stored to logs[lane]; r[lane] is x.
 // A lane keeps the approximation only when the whole interval of its error
 // bound rounds to one float; then the exact logarithm, and so its rounding to
 // double, round to it as well. Every other lane, and any x that is not a

@@ -32,7 +32,7 @@ struct ChunkBuffers {
     int words[2 * kChunkPairs];  // states in, output words out
     float a[kChunkPairs + kPad] = {}, b[kChunkPairs + kPad] = {};
     float r[kChunkPairs + kPad];
-    float logR[kChunkPairs + kPad] = {};  // float(log(double(r)))
+    float logR[kChunkPairs + kPad] = {};  // floatLog(r)
 
     ChunkBuffers() {
         for (float& entry : r) entry = 0.5f;  // a logarithm the vector kernel settles
