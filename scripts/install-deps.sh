@@ -4,7 +4,7 @@
 # cross-build stages name their own).
 set -euo pipefail
 packages=(build-essential cmake binutils libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev libpng-dev libnifti2-dev nlohmann-json3-dev "$@")
+          zlib1g-dev libpng-dev libnifti2-dev nlohmann-json3-dev libmpfr-dev "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

@@ -4,9 +4,13 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include "numerics/random/deviates_internal.h"
+#include "numerics/random/float_log.h"
 #include "simulation/bulk_normals_stages.h"
+#include "simulation/cpu_features.h"
 #include "simulation/synthesis.h"
 
 namespace simtrove::simulation {
@@ -82,9 +86,9 @@ std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWal
             chunk.r[kept] = squared;
             kept += std::size_t((squared < 1.0f) & (squared != 0.0f));
         }
+        floatLogBatch(chunk.r + finished, chunk.logR + finished, kept - finished);
         for (; finished < kept; ++finished) {
-            const float logR = float(std::log(double(chunk.r[finished])));
-            chunk.logR[finished] = logR;
+            const float logR = chunk.logR[finished];
             const float f = polarFactor(chunk.r[finished], logR);
             const float second = scaled(chunk.b[finished], f), first = scaled(chunk.a[finished], f);
             const std::size_t at = 2 * finished;
@@ -96,23 +100,29 @@ std::size_t drawChunkPortable(ChunkBuffers& chunk, std::size_t pairs, ShuffleWal
 }
 
 void floatLogsPortable(const float* r, float* logs, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) logs[i] = float(std::log(double(r[i])));
+    floatLogBatch(r, logs, n);
 }
 
-struct Kernel {
-    void (*fillStates)(int, int*, std::size_t);
-    std::size_t (*drawChunk)(ChunkBuffers&, std::size_t, ShuffleWalk&, float*, std::size_t, bool);
-    void (*floatLogs)(const float*, float*, std::size_t);
-};
+void polarComponentsPortable(const int* words, float* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = polarComponent(words[i]);
+}
 
-Kernel kernelFor(NoiseKernel kernel) {
+void noiseSamplesPortable(const float* normals, float* out, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = noiseSampleOf(normals[i]);
+}
+
+const KernelSteps kPortableSteps{fillStatesPortable, drawChunkPortable, floatLogsPortable,
+                                 polarComponentsPortable, noiseSamplesPortable};
+
+const KernelSteps& stepsOf(NoiseKernel kernel) {
+    if (!noiseKernelAvailable(kernel)) return kPortableSteps;
 #ifdef SIMTROVE_AVX512_KERNEL
-    if (kernel == NoiseKernel::Avx512 && avx512KernelAvailable())
-        return {avx512::fillStates, avx512::drawChunk, avx512::floatLogs};
-#else
-    (void)kernel;
+    if (kernel == NoiseKernel::Avx512) return avx512::kSteps;
 #endif
-    return {fillStatesPortable, drawChunkPortable, floatLogsPortable};
+#ifdef SIMTROVE_VECTOR_KERNELS
+    if (kernel == NoiseKernel::Avx2) return avx2::kSteps;
+#endif
+    return kPortableSteps;
 }
 
 // The bulk steps assume an initialised generator, a seed that is one of its
@@ -132,7 +142,7 @@ void draw(float* out, std::size_t n, int* seed, NoiseKernel kernel, bool asNoise
         --n;
     }
     if (n == 0) return;
-    const Kernel run = kernelFor(kernel);
+    const KernelSteps& run = stepsOf(kernel);
     ShuffleWalk walk(state);
     ChunkBuffers chunk;
     // Never more candidates than pairs still needed: no uniform is drawn that
@@ -160,16 +170,40 @@ void draw(float* out, std::size_t n, int* seed, NoiseKernel kernel, bool asNoise
 
 }  // namespace
 
-bool avx512KernelAvailable() {
+const char* noiseKernelName(NoiseKernel kernel) {
+    switch (kernel) {
+        case NoiseKernel::Avx2:
+            return "avx2";
+        case NoiseKernel::Avx512:
+            return "avx512";
+        case NoiseKernel::Portable:
+            break;
+    }
+    return "portable";
+}
+
+bool noiseKernelAvailable(NoiseKernel kernel) {
 #ifdef SIMTROVE_AVX512_KERNEL
-    return avx512::cpuSupported();
-#else
-    return false;
+    if (kernel == NoiseKernel::Avx512) return cpuFeatures().avx512;
 #endif
+#ifdef SIMTROVE_VECTOR_KERNELS
+    if (kernel == NoiseKernel::Avx2) return cpuFeatures().avx2;
+#endif
+    return kernel == NoiseKernel::Portable;
 }
 
 NoiseKernel fastestNoiseKernel() {
-    return avx512KernelAvailable() ? NoiseKernel::Avx512 : NoiseKernel::Portable;
+    if (noiseKernelAvailable(NoiseKernel::Avx512)) return NoiseKernel::Avx512;
+    if (noiseKernelAvailable(NoiseKernel::Avx2)) return NoiseKernel::Avx2;
+    return NoiseKernel::Portable;
+}
+
+NoiseKernel chosenNoiseKernel() {
+    if (const char* name = std::getenv("SIMTROVE_NOISE_KERNEL"))
+        for (NoiseKernel kernel : kAllNoiseKernels)
+            if (std::strcmp(name, noiseKernelName(kernel)) == 0 && noiseKernelAvailable(kernel))
+                return kernel;
+    return fastestNoiseKernel();
 }
 
 void drawNormals(float* out, std::size_t n, int* seed, NoiseKernel kernel) {
@@ -181,7 +215,15 @@ void drawNoiseSamples(float* out, std::size_t n, int* seed, NoiseKernel kernel) 
 }
 
 void floatLogs(const float* r, float* logs, std::size_t n, NoiseKernel kernel) {
-    kernelFor(kernel).floatLogs(r, logs, n);
+    stepsOf(kernel).floatLogs(r, logs, n);
+}
+
+void polarComponents(const int* words, float* out, std::size_t n, NoiseKernel kernel) {
+    stepsOf(kernel).polarComponents(words, out, n);
+}
+
+void noiseSamples(const float* normals, float* out, std::size_t n, NoiseKernel kernel) {
+    stepsOf(kernel).noiseSamples(normals, out, n);
 }
 
 }  // namespace simtrove::simulation

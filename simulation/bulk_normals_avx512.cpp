@@ -1,8 +1,10 @@
-// AVX-512 stages of the bulk normal generator. Every function carries its own
-// target attribute, so the rest of the program stays plain x86-64 and this code
-// runs only after cpuSupported() said yes. All float and double steps are the
-// portable stages' steps, lane by lane (IEEE, round to nearest, no contraction);
-// only the logarithm is evaluated differently, with a proof of equal results.
+// AVX-512 stages of the bulk normal generator (x86-64; see the stages header
+// for 32-bit x86). Every
+// function carries its own target attribute, so the rest of the program stays
+// plain x86 and this code runs only after cpuFeatures() said yes. All float and
+// double steps are the portable stages' steps, lane by lane (IEEE, round to
+// nearest, no contraction); the logarithm is floatLog's first step, with the
+// lanes it does not settle handed to floatLogExact.
 #include "simulation/bulk_normals_stages.h"
 
 #ifdef SIMTROVE_AVX512_KERNEL
@@ -20,6 +22,7 @@
 #include <array>
 #include <cmath>
 
+#include "numerics/random/float_log.h"
 #include "simulation/synthesis.h"
 
 #define SIMTROVE_TARGET_AVX512 __attribute__((target("avx512f,avx512dq,avx512vl,popcnt")))
@@ -84,9 +87,8 @@ SIMTROVE_INLINE_AVX512 __m256 noiseSamplesOf(__m256 normal) {
 }
 
 // log(x) for positive finite x, with a relative error far below 2^-48:
-// x = 2^e m with m in [0.75, 1.5), log m = 2 atanh(s), s = (m - 1) / (m + 1),
-// |s| <= 0.2, by its series to s^21 (the first term left out is below
-// 2^-51 relative); e log 2 with log 2 split so that e * kLog2High is exact.
+// floatLog's first step (float_log.h), with getmant/getexp for the split and
+// fused multiply-adds.
 SIMTROVE_INLINE_AVX512 __m512d logApproximation(__m512d x) {
     const __m512d one = _mm512_set1_pd(1.0);
     const __m512d m = _mm512_getmant_pd(x, _MM_MANT_NORM_p75_1p5, _MM_MANT_SIGN_src);
@@ -94,35 +96,30 @@ SIMTROVE_INLINE_AVX512 __m512d logApproximation(__m512d x) {
     e = _mm512_mask_add_pd(e, _mm512_cmp_pd_mask(m, one, _CMP_LT_OQ), e, one);
     const __m512d s = _mm512_div_pd(_mm512_sub_pd(m, one), _mm512_add_pd(m, one));
     const __m512d z = _mm512_mul_pd(s, s);
-    // 2 / (2k + 1) for k = 10 down to 1.
-    constexpr double kSeries[] = {2.0 / 21, 2.0 / 19, 2.0 / 17, 2.0 / 15, 2.0 / 13,
-                                  2.0 / 11, 2.0 / 9,  2.0 / 7,  2.0 / 5,  2.0 / 3};
-    __m512d p = _mm512_set1_pd(kSeries[0]);
-    for (int k = 1; k < 10; ++k) p = _mm512_fmadd_pd(p, z, _mm512_set1_pd(kSeries[k]));
+    __m512d p = _mm512_set1_pd(kLogSeries[0]);
+    for (int k = 1; k < 10; ++k) p = _mm512_fmadd_pd(p, z, _mm512_set1_pd(kLogSeries[k]));
     const __m512d logM = _mm512_fmadd_pd(_mm512_mul_pd(s, z), p, _mm512_add_pd(s, s));
-    constexpr double kLog2High = 6.93147180369123816490e-01;  // 32 significant bits
-    constexpr double kLog2Low = 1.90821492927058770002e-10;
     const __m512d low = _mm512_fmadd_pd(e, _mm512_set1_pd(kLog2Low), logM);
     return _mm512_fmadd_pd(e, _mm512_set1_pd(kLog2High), low);
 }
 
-// Lanes whose logarithm the approximation does not settle: std::log.
+// Lanes whose logarithm the approximation does not settle.
 void recomputeLogs(unsigned lanes, const float* r, float* logs) {
     for (; lanes != 0; lanes &= lanes - 1) {
         const int k = __builtin_ctz(lanes);
-        logs[k] = float(std::log(double(r[k])));
+        logs[k] = floatLogExact(r[k]);
     }
 }
 
-// float(log(double(x))) per lane, also stored to logs[lane]; r[lane] is x.
-// A lane keeps the approximation only when it and the whole interval of its
-// error bound round to the same float; then the exact logarithm and the
-// library's (whose error is far smaller than the bound) round to it as well.
-// Every other lane, and any x that is not a positive finite float, is
-// recomputed with std::log.
+// floatLog(x) per lane, also stored to logs[lane]; r[lane] is x.
+// A lane keeps the approximation only when the whole interval of its error
+// bound rounds to one float; then the exact logarithm, and so its rounding to
+// double, round to it as well. Every other lane, and any x that is not a
+// positive finite float, goes to floatLogExact.
 SIMTROVE_INLINE_AVX512 __m256 floatLogs8(__m256 x, __mmask8 lanes, const float* r, float* logs) {
     const __m512d approximation = logApproximation(_mm512_cvtps_pd(x));
-    const __m512d bound = _mm512_mul_pd(_mm512_abs_pd(approximation), _mm512_set1_pd(0x1p-40));
+    const __m512d bound =
+        _mm512_mul_pd(_mm512_abs_pd(approximation), _mm512_set1_pd(kLogSettleBound));
     const __m256 low = _mm512_cvtpd_ps(_mm512_sub_pd(approximation, bound));
     const __m256 high = _mm512_cvtpd_ps(_mm512_add_pd(approximation, bound));
     const __mmask8 usable = _mm256_cmp_ps_mask(x, _mm256_setzero_ps(), _CMP_GT_OQ) &
@@ -162,14 +159,6 @@ SIMTROVE_INLINE_AVX512 void finishPairs(stages::ChunkBuffers& chunk, std::size_t
     const std::size_t at = 2 * first;
     const std::size_t room = capacity > at ? capacity - at : 0;
     _mm512_mask_storeu_ps(out + at, firstLanes16(room < 2 * count ? room : 2 * count), both);
-}
-
-}  // namespace
-
-bool cpuSupported() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("popcnt");
 }
 
 SIMTROVE_TARGET_AVX512 void fillStates(int seed, int* states, std::size_t count) {
@@ -261,6 +250,10 @@ SIMTROVE_TARGET_AVX512 void noiseSamples(const float* normals, float* out, std::
                               noiseSamplesOf(_mm256_maskz_loadu_ps(lanes, normals + i)));
     }
 }
+
+}  // namespace
+
+const KernelSteps kSteps{fillStates, drawChunk, floatLogs, polarComponents, noiseSamples};
 
 }  // namespace simtrove::simulation::avx512
 

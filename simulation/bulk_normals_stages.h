@@ -1,5 +1,6 @@
-// Internals of the bulk normal generator shared by its two sources:
-// bulk_normals.cpp (driver and portable kernel) and bulk_normals_avx512.cpp.
+// Internals of the bulk normal generator shared by its sources:
+// bulk_normals.cpp (driver and portable kernel), bulk_normals_avx2.cpp and
+// bulk_normals_avx512.cpp.
 //
 // A chunk is made in two steps. fillStates: the congruential states, which do
 // not depend on the shuffle table, by jump-ahead multipliers. drawChunk: the
@@ -8,9 +9,11 @@
 // and each kept pair gives its two deviates. drawChunk interleaves these per
 // block of 8 pairs, so that the vector work overlaps the serial table walk.
 //
-// The AVX-512 kernel is compiled only for x86-64 with GCC or Clang
-// (SIMTROVE_AVX512_KERNEL); its functions but cpuSupported() may be called only
-// when cpuSupported() is true. Both kernels give the same bits.
+// The vector kernels are compiled only for x86 with GCC or Clang: AVX2 for
+// 32- and 64-bit (SIMTROVE_VECTOR_KERNELS), AVX-512 for 64-bit
+// (SIMTROVE_AVX512_KERNEL); their functions may be called only when
+// cpuFeatures() (cpu_features.h) reports the instruction set. Every kernel
+// gives the same bits.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +32,7 @@ struct ChunkBuffers {
     int words[2 * kChunkPairs];  // states in, output words out
     float a[kChunkPairs + kPad] = {}, b[kChunkPairs + kPad] = {};
     float r[kChunkPairs + kPad];
-    float logR[kChunkPairs + kPad] = {};  // float(log(double(r)))
+    float logR[kChunkPairs + kPad] = {};  // floatLog(r)
 
     ChunkBuffers() {
         for (float& entry : r) entry = 0.5f;  // a logarithm the vector kernel settles
@@ -104,32 +107,41 @@ constexpr std::uint64_t multiplierPower(int k) {
 
 }  // namespace simtrove::simulation::stages
 
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#define SIMTROVE_AVX512_KERNEL 1
+namespace simtrove::simulation {
+
+// One kernel's stages.
+struct KernelSteps {
+    // states[i] = seed * 16807^(i + 1) mod (2^31 - 1); seed in 1 .. 2^31 - 2.
+    void (*fillStates)(int seed, int* states, std::size_t count);
+    // From the 2 * pairs states in chunk.words: the kept pairs (a, b, r, logR)
+    // in order, their number returned, and out[0 .. min(2 kept, capacity)) =
+    // b0 f0, a0 f0, b1 f1, ... (as noise samples if asked).
+    std::size_t (*drawChunk)(stages::ChunkBuffers& chunk, std::size_t pairs,
+                             stages::ShuffleWalk& walk, float* out, std::size_t capacity,
+                             bool asNoiseSamples);
+    // logs[i] = floatLog(r[i]) for any float r[i].
+    void (*floatLogs)(const float* r, float* logs, std::size_t n);
+    // The other float steps on their own, for the checks:
+    // out[i] = float(2.0 * double(uniformOfOutputWord(words[i])) - 1.0) and
+    // out[i] = float(kBaseline + double(float(double(normals[i]) * kNoiseScale))).
+    void (*polarComponents)(const int* words, float* out, std::size_t n);
+    void (*noiseSamples)(const float* normals, float* out, std::size_t n);
+};
+
+}  // namespace simtrove::simulation
+
+#if (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#define SIMTROVE_VECTOR_KERNELS 1
+namespace simtrove::simulation::avx2 {
+extern const KernelSteps kSteps;
+}
 #endif
-
-#ifdef SIMTROVE_AVX512_KERNEL
+// The AVX-512 kernel compiles for 32-bit x86 as well, but is left out there:
+// it cannot be run (and so neither checked nor timed) where the 32-bit builds
+// are tested, under qemu, which has no AVX-512.
+#if defined(SIMTROVE_VECTOR_KERNELS) && defined(__x86_64__)
+#define SIMTROVE_AVX512_KERNEL 1
 namespace simtrove::simulation::avx512 {
-
-bool cpuSupported();
-
-// states[i] = seed * 16807^(i + 1) mod (2^31 - 1); seed in 1 .. 2^31 - 2.
-void fillStates(int seed, int* states, std::size_t count);
-
-// From the 2 * pairs states in chunk.words: the kept pairs (a, b, r, logR) in
-// order, their number returned, and out[0 .. min(2 kept, capacity)) = b0 f0,
-// a0 f0, b1 f1, ... (as noise samples if asked).
-std::size_t drawChunk(stages::ChunkBuffers& chunk, std::size_t pairs, stages::ShuffleWalk& walk,
-                      float* out, std::size_t capacity, bool asNoiseSamples);
-
-// logs[i] = float(log(double(r[i]))) for any float r[i].
-void floatLogs(const float* r, float* logs, std::size_t n);
-
-// The kernel's other float steps on their own, for the exhaustive checks:
-// out[i] = float(2.0 * double(uniformOfOutputWord(words[i])) - 1.0) and
-// out[i] = float(kBaseline + double(float(double(normals[i]) * kNoiseScale))).
-void polarComponents(const int* words, float* out, std::size_t n);
-void noiseSamples(const float* normals, float* out, std::size_t n);
-
-}  // namespace simtrove::simulation::avx512
+extern const KernelSteps kSteps;
+}
 #endif

@@ -149,7 +149,7 @@ std::int64_t volumesPerGroup(const VtcGrid& grid) {
 }
 
 void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed) {
-    runFastNoisePass(samples, grid, seed, fastestNoiseKernel(), volumesPerGroup(grid));
+    runFastNoisePass(samples, grid, seed, chosenNoiseKernel(), volumesPerGroup(grid));
 }
 
 void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed, NoiseKernel kernel,

@@ -27,7 +27,7 @@ inline constexpr std::uint64_t kMaxScratchBytes = std::uint64_t(64) << 20;
 // fewer than 2 fit.
 std::int64_t volumesPerGroup(const VtcGrid& grid);
 
-// The pass as the plug-in runs it: the fastest kernel, volumesPerGroup(grid).
+// The pass as the plug-in runs it: chosenNoiseKernel(), volumesPerGroup(grid).
 void runFastNoisePass(float* samples, const VtcGrid& grid, int* seed);
 
 // The pass with the kernel and group size given (0: in place, no scratch

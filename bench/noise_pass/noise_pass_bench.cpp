@@ -1,13 +1,18 @@
-// Times the noise pass in ns per sample: the reference loops (runNoisePass),
-// the fast pass with each kernel available here, and std::fill of the same
-// array (the memory-bandwidth floor). Median of 5 runs per entry; the runs of
-// one repetition are interleaved so that load on a shared machine hits all
-// entries alike, and only ratios within one run are meant to be compared.
-// Every fast result is checked bit for bit against the reference pass.
+// Times the noise pass in ns per sample: the reference loops (runNoisePass,
+// whose logarithm is floatLog), the same loops with the C runtime's log (the
+// loops exactly as written down, nothing else), the fast pass with each kernel
+// this machine has, and std::fill of the same array (the memory-bandwidth
+// floor). Median of the runs per entry; the runs of one repetition are
+// interleaved so that load on a shared machine hits all entries alike, and only
+// ratios within one run are meant to be compared. Every result is checked bit
+// for bit against the reference pass. Built with the MinGW toolchains too, to
+// be run on Windows or under Wine.
 //
-// Usage: noise_pass_bench [repetitions]
+// Usage: noise_pass_bench [repetitions] [--small | --main]
+//   --small: one 20 x 20 x 20 x 50 grid (a smoke test); --main: only 58 x 40 x 46 x 1000.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +57,42 @@ simtrove::host::RawHostFunction findBenchFunction(void*, const char* name) {
 
 const simtrove::host::HostLookup kBenchLookup{findBenchModule, findBenchFunction};
 
+// normal_deviate and the reference loops with the C runtime's logarithm.
+float normalWithRuntimeLog(int* seed) {
+    simtrove::random::DeviateState& s = simtrove::random::deviateState();
+    if (s.hasCachedNormal) {
+        s.hasCachedNormal = 0;
+        return s.cachedNormal;
+    }
+    float a, b, r;
+    do {
+        a = float(2.0 * double(uniform_deviate(seed)) - 1.0);
+        b = float(2.0 * double(uniform_deviate(seed)) - 1.0);
+        r = float(double(a) * a + double(b) * b);
+    } while (r >= 1.0f || r == 0.0f);
+    const float f = float(std::sqrt(-2.0 * double(float(std::log(double(r)))) / double(r)));
+    s.cachedNormal = float(double(a) * f);
+    s.hasCachedNormal = 1;
+    return float(double(b) * f);
+}
+
+void literalPassWithRuntimeLog(float* samples, const VtcGrid& grid, int* seed) {
+    const std::size_t T = std::size_t(grid.timePoints);
+    char line[64];
+    for (std::int64_t t = 0; t < grid.timePoints; ++t) {
+        if (t > 0 && t % 10 == 0) {
+            std::snprintf(line, sizeof line, "// Plugin>    %i / %i ...", int(t),
+                          int(grid.timePoints));
+            simtrove::host::tvLogText(line);
+        }
+        float* sample = samples + t;
+        for (std::size_t voxel = 0, n = grid.voxelCount(); voxel < n; ++voxel, sample += T) {
+            const float noise = float(double(normalWithRuntimeLog(seed)) * double(kNoiseScale));
+            *sample = float(double(kBaseline) + double(noise));
+        }
+    }
+}
+
 struct Entry {
     std::string name;
     std::function<void(float*, const VtcGrid&, int*)> run;
@@ -82,20 +123,15 @@ void benchGrid(const VtcGrid& grid, int repetitions) {
                        [](float* s, const VtcGrid& g, int* seed) { runNoisePass(s, g, seed); },
                        true,
                        {}});
-    if (avx512KernelAvailable())
-        entries.push_back({"fast avx512",
-                           [](float* s, const VtcGrid& g, int* seed) {
-                               runFastNoisePass(s, g, seed, NoiseKernel::Avx512,
-                                                volumesPerGroup(g));
-                           },
-                           true,
-                           {}});
-    entries.push_back({"fast portable",
-                       [](float* s, const VtcGrid& g, int* seed) {
-                           runFastNoisePass(s, g, seed, NoiseKernel::Portable, volumesPerGroup(g));
-                       },
-                       true,
-                       {}});
+    entries.push_back({"literal crt log", literalPassWithRuntimeLog, true, {}});
+    for (NoiseKernel kernel : {NoiseKernel::Avx512, NoiseKernel::Avx2, NoiseKernel::Portable})
+        if (noiseKernelAvailable(kernel))
+            entries.push_back({std::string("fast ") + noiseKernelName(kernel),
+                               [kernel](float* s, const VtcGrid& g, int* seed) {
+                                   runFastNoisePass(s, g, seed, kernel, volumesPerGroup(g));
+                               },
+                               true,
+                               {}});
     entries.push_back(
         {"fill",
          [](float* s, const VtcGrid& g, int*) { std::fill(s, s + g.sampleCount(), 100.0f); },
@@ -105,48 +141,57 @@ void benchGrid(const VtcGrid& grid, int repetitions) {
     // First touch outside the timings; the reference result for the checks.
     std::fill(samples.begin(), samples.end(), 0.0f);
     timeOnce(entries[0], reference.data(), grid);
-    bool identical = true;
+    std::vector<bool> identical(entries.size(), true);
     for (int rep = 0; rep < repetitions; ++rep) {
         for (std::size_t e = 0; e < entries.size(); ++e) {
             float* target = e == 0 ? reference.data() : samples.data();
             entries[e].nsPerSample.push_back(timeOnce(entries[e], target, grid));
             if (e > 0 && entries[e].drawsNoise)
-                identical = identical &&
-                            std::memcmp(samples.data(), reference.data(), n * sizeof(float)) == 0;
+                identical[e] = identical[e] && std::memcmp(samples.data(), reference.data(),
+                                                           n * sizeof(float)) == 0;
         }
     }
 
     std::printf("%lld x %lld x %lld x %lld (%zu samples, groups of %lld volumes)\n",
                 (long long)grid.dimX, (long long)grid.dimY, (long long)grid.dimZ,
                 (long long)grid.timePoints, n, (long long)volumesPerGroup(grid));
-    const double literal = median(entries.front().nsPerSample);
+    const double literal = median(entries[0].nsPerSample);
+    const double runtimeLiteral = median(entries[1].nsPerSample);
     const double fill = median(entries.back().nsPerSample);
-    for (const Entry& entry : entries) {
-        const double ns = median(entry.nsPerSample);
-        std::printf("  %-14s %7.2f ns/sample", entry.name.c_str(), ns);
-        if (entry.drawsNoise && &entry != &entries.front())
-            std::printf("   fast/literal %.3f   fast/fill %.2f", ns / literal, ns / fill);
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+        const double ns = median(entries[e].nsPerSample);
+        std::printf("  %-16s %7.2f ns/sample", entries[e].name.c_str(), ns);
+        if (e >= 2 && entries[e].drawsNoise)
+            std::printf("   /literal %.3f   /literal-crt-log %.3f   /fill %.1f", ns / literal,
+                        ns / runtimeLiteral, ns / fill);
+        if (e > 0 && entries[e].drawsNoise && !identical[e])
+            std::printf("   RESULT DIFFERS from the reference");
         std::printf("\n");
     }
-    std::printf("  fast results bit-identical to the literal pass: %s\n", identical ? "yes" : "NO");
+    bool all = true;
+    for (bool same : identical) all = all && same;
+    std::printf("  all results bit-identical to the reference pass: %s\n", all ? "yes" : "NO");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    const char* only = argc > 2 ? argv[2] : "";
     simtrove::host::useHostLookup(&kBenchLookup);
     if (!simtrove::host::bindHostFunctions()) {
         std::fprintf(stderr, "noise_pass_bench: binding the bench host failed\n");
         return 1;
     }
-    std::printf("noise pass, median of %d runs; kernel: %s\n", repetitions,
-                avx512KernelAvailable() ? "avx512 available" : "portable only");
-    const VtcGrid grids[] = {
-        {58, 40, 46, 250, 0, 0, 0, 1},
-        {58, 40, 46, 1000, 0, 0, 0, 1},
-        {85, 85, 85, 250, 0, 0, 0, 1},
-    };
+    std::printf("noise pass, median of %d runs; kernels here:", repetitions);
+    for (NoiseKernel kernel : kAllNoiseKernels)
+        if (noiseKernelAvailable(kernel)) std::printf(" %s", noiseKernelName(kernel));
+    std::printf("\n");
+    std::vector<VtcGrid> grids = {{58, 40, 46, 250, 0, 0, 0, 1},
+                                  {58, 40, 46, 1000, 0, 0, 0, 1},
+                                  {85, 85, 85, 250, 0, 0, 0, 1}};
+    if (std::strcmp(only, "--small") == 0) grids = {{20, 20, 20, 50, 0, 0, 0, 1}};
+    if (std::strcmp(only, "--main") == 0) grids = {{58, 40, 46, 1000, 0, 0, 0, 1}};
     for (const VtcGrid& grid : grids) benchGrid(grid, repetitions);
     return 0;
 }

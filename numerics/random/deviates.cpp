@@ -4,12 +4,13 @@
 #include <cmath>
 
 #include "numerics/random/deviates_internal.h"
+#include "numerics/random/float_log.h"
 
 namespace simtrove::random {
 namespace {
 
-constexpr int kQuotient = 127773;   // kModulus / kMultiplier
-constexpr int kRemainder = 2836;    // kModulus % kMultiplier
+constexpr int kQuotient = 127773;  // kModulus / kMultiplier
+constexpr int kRemainder = 2836;   // kModulus % kMultiplier
 constexpr int kWarmUpSteps = 8;
 
 DeviateState state{};
@@ -17,7 +18,9 @@ DeviateState state{};
 // A seed that asks for initialisation becomes the generator's start state:
 // its negation when that is at least 1, otherwise 1 (0, positive seeds and
 // the most negative int, whose negation does not exist).
-int startStateOf(int seed) { return (seed < 0 && seed != INT_MIN) ? -seed : 1; }
+int startStateOf(int seed) {
+    return (seed < 0 && seed != INT_MIN) ? -seed : 1;
+}
 
 void fillShuffleTable(int* seed) {
     *seed = startStateOf(*seed);
@@ -30,7 +33,9 @@ void fillShuffleTable(int* seed) {
 
 }  // namespace
 
-DeviateState& deviateState() { return state; }
+DeviateState& deviateState() {
+    return state;
+}
 
 // Schrage's factorisation keeps 16807 * s below 2^31.
 int congruentialStep(int s) {
@@ -65,7 +70,9 @@ float normal_deviate(int* seed) {
         b = float(2.0 * double(uniform_deviate(seed)) - 1.0);
         r = float(double(a) * a + double(b) * b);
     } while (r >= 1.0f || r == 0.0f);
-    const float logR = float(std::log(double(r)));
+    // The project's own logarithm: the same float as a correctly rounded
+    // double log on every platform, whatever the C runtime's log does.
+    const float logR = floatLog(r);
     const float f = float(std::sqrt(-2.0 * double(logR) / double(r)));
     s.cachedNormal = float(double(a) * f);
     s.hasCachedNormal = 1;

@@ -15,5 +15,6 @@ float uniform_deviate(int* seed);
 // A standard normal float by the polar method on uniform_deviate; each accepted
 // pair yields two deviates, the second one cached for the next call. The cache
 // survives a new seed: a run that drew an odd number of deviates hands its
-// leftover to the next run's first call.
+// leftover to the next run's first call. Its logarithm is floatLog
+// (float_log.h), so the deviates do not depend on the C runtime.
 float normal_deviate(int* seed);

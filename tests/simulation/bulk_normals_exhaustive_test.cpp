@@ -1,18 +1,20 @@
-// Every input of the AVX-512 kernel's float steps against the scalar
-// expressions they replace: all floats in (0, 1) for the logarithm, every
-// output word for the polar components, every finite float for the noise
-// sample. Together with the identical double steps this makes the kernel's
-// deviates those of normal_deviate. Seconds of work: labelled slow.
+// Every input of each vector kernel's float steps against the scalar
+// expressions they replace: all floats in (0, 1) for the logarithm (against
+// floatLog, itself checked against MPFR), every output word for the polar
+// components, every finite float for the noise sample. Together with the
+// identical double steps this makes the kernel's deviates those of
+// normal_deviate. Seconds of work per kernel: labelled slow.
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "numerics/random/deviates_internal.h"
+#include "numerics/random/float_log.h"
 #include "simulation/bulk_normals.h"
-#include "simulation/bulk_normals_stages.h"
 #include "simulation/synthesis.h"
 
 using namespace simtrove::simulation;
@@ -54,43 +56,53 @@ int wordOf(std::uint64_t value) {
     return int(value);
 }
 
-class BulkNormalsExhaustiveTest : public ::testing::Test {
+class BulkNormalsExhaustiveTest : public ::testing::TestWithParam<NoiseKernel> {
   protected:
     void SetUp() override {
-        if (!avx512KernelAvailable()) GTEST_SKIP() << "no AVX-512 kernel on this machine";
+        if (!noiseKernelAvailable(GetParam()))
+            GTEST_SKIP() << "the " << noiseKernelName(GetParam())
+                         << " kernel cannot run on this machine";
     }
 };
 
-TEST_F(BulkNormalsExhaustiveTest, LogarithmOfEveryFloatBelowOne) {
-    const auto vectorLogs = [](const float* r, float* logs, std::size_t n) {
-        floatLogs(r, logs, n, NoiseKernel::Avx512);
+TEST_P(BulkNormalsExhaustiveTest, LogarithmOfEveryFloatBelowOne) {
+    const auto vectorLogs = [&](const float* r, float* logs, std::size_t n) {
+        floatLogs(r, logs, n, GetParam());
     };
-    const auto scalarLog = [](float r) { return float(std::log(double(r))); };
     // Bit patterns 1 .. 0x3F7FFFFF: every float in (0, 1), subnormals included.
-    EXPECT_EQ(countMismatches(1, 0x3F7FFFFF, floatWithBits, vectorLogs, scalarLog), 0u);
+    EXPECT_EQ(countMismatches(1, 0x3F7FFFFF, floatWithBits, vectorLogs, simtrove::random::floatLog),
+              0u);
 }
 
-#ifdef SIMTROVE_AVX512_KERNEL
-TEST_F(BulkNormalsExhaustiveTest, PolarComponentOfEveryOutputWord) {
+TEST_P(BulkNormalsExhaustiveTest, PolarComponentOfEveryOutputWord) {
+    const auto vectorComponents = [&](const int* words, float* out, std::size_t n) {
+        polarComponents(words, out, n, GetParam());
+    };
     const auto scalarComponent = [](int word) {
         return float(2.0 * double(simtrove::random::uniformOfOutputWord(word)) - 1.0);
     };
-    EXPECT_EQ(countMismatches(1, simtrove::random::kModulus - 1, wordOf, avx512::polarComponents,
+    EXPECT_EQ(countMismatches(1, simtrove::random::kModulus - 1, wordOf, vectorComponents,
                               scalarComponent),
               0u);
 }
 
-TEST_F(BulkNormalsExhaustiveTest, NoiseSampleOfEveryFiniteFloat) {
+TEST_P(BulkNormalsExhaustiveTest, NoiseSampleOfEveryFiniteFloat) {
+    const auto vectorSamples = [&](const float* normals, float* out, std::size_t n) {
+        noiseSamples(normals, out, n, GetParam());
+    };
     const auto scalarSample = [](float normal) {
         const float noise = float(double(normal) * double(kNoiseScale));
         return float(double(kBaseline) + double(noise));
     };
-    EXPECT_EQ(countMismatches(0, 0x7F7FFFFF, floatWithBits, avx512::noiseSamples, scalarSample),
-              0u);
-    EXPECT_EQ(countMismatches(0x80000000u, 0xFF7FFFFFu, floatWithBits, avx512::noiseSamples,
-                              scalarSample),
+    EXPECT_EQ(countMismatches(0, 0x7F7FFFFF, floatWithBits, vectorSamples, scalarSample), 0u);
+    EXPECT_EQ(countMismatches(0x80000000u, 0xFF7FFFFFu, floatWithBits, vectorSamples, scalarSample),
               0u);
 }
-#endif
+
+INSTANTIATE_TEST_SUITE_P(VectorKernels, BulkNormalsExhaustiveTest,
+                         ::testing::Values(NoiseKernel::Avx2, NoiseKernel::Avx512),
+                         [](const ::testing::TestParamInfo<NoiseKernel>& info) {
+                             return std::string(noiseKernelName(info.param));
+                         });
 
 }  // namespace

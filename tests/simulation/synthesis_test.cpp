@@ -23,7 +23,7 @@ struct RoundCase {
 
 // Halves go toward +infinity on both sides of zero.
 TEST(RoundHalfUpTest, RoundsHalvesUpward) {
-    const RoundCase cases[] = {{1.5, 2},  {0.5, 1},   {-0.5, 0}, {-1.5, -1}, {-1.6, -2},
+    const RoundCase cases[] = {{1.5, 2},   {0.5, 1},  {-0.5, 0}, {-1.5, -1}, {-1.6, -2},
                                {-2.5, -2}, {2.49, 2}, {0.0, 0},  {-0.51, -1}};
     for (const RoundCase& c : cases) EXPECT_EQ(roundHalfUp(c.value), c.expected) << c.value;
 }
@@ -35,7 +35,7 @@ TEST(GridPositionTest, ResolutionThreeColumns) {
 }
 
 class SynthesisTest : public ::testing::Test {
-protected:
+  protected:
     FakeHost& host = FakeHost::install();
     void SetUp() override {
         ASSERT_TRUE(simtrove::host::bindHostFunctions());
@@ -44,7 +44,9 @@ protected:
     void TearDown() override { FakeHost::uninstall(); }
 };
 
-float referenceNoise(int* seed) { return float(double(normal_deviate(seed)) * 5.0); }
+float referenceNoise(int* seed) {
+    return float(double(normal_deviate(seed)) * 5.0);
+}
 
 // What the noise pass must leave, drawn here in its documented order.
 std::vector<float> referenceNoiseFill(const VtcGrid& g) {
@@ -67,8 +69,9 @@ TEST_F(SynthesisTest, NoisePassFillsEverySampleInDrawOrder) {
     int seed = -1;
     runNoisePass(samples.data(), grid, &seed);
     for (std::size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i], expected[i]) << i;
-    EXPECT_EQ(host.log, (std::vector<std::string>{"// Plugin>    10 / 25 ...", "// Plugin>    20 / 25 ...",
-                                                  "// Plugin>    25 / 25 ..."}));
+    EXPECT_EQ(host.log,
+              (std::vector<std::string>{"// Plugin>    10 / 25 ...", "// Plugin>    20 / 25 ...",
+                                        "// Plugin>    25 / 25 ..."}));
 }
 
 TEST_F(SynthesisTest, TenVolumesLogOnlyTheFinalLine) {
@@ -102,21 +105,26 @@ std::vector<float> ramp(std::int64_t n) {
     return values;
 }
 
-float signal(float p, float noise) { return float(3.0 * 1.0 * double(p) + 100.0 + double(noise)); }
+float signal(float p, float noise) {
+    return float(3.0 * 1.0 * double(p) + 100.0 + double(noise));
+}
 
 // The cluster's expected samples drawn here: volume by volume, then z, y, x over
 // the cube, positions outside the sphere skipped without a draw.
-void applyReferenceCluster(std::vector<float>& samples, const VtcGrid& g, const std::vector<float>& p,
-                           std::int64_t cx, std::int64_t cy, std::int64_t cz) {
+void applyReferenceCluster(std::vector<float>& samples, const VtcGrid& g,
+                           const std::vector<float>& p, std::int64_t cx, std::int64_t cy,
+                           std::int64_t cz) {
     int seed = -1;
     for (std::int64_t t = 0; t < g.timePoints; ++t)
         for (std::int64_t z = cz - 2; z <= cz + 2; ++z)
             for (std::int64_t y = cy - 2; y <= cy + 2; ++y)
                 for (std::int64_t x = cx - 2; x <= cx + 2; ++x) {
-                    const std::int64_t d = (x - cx) * (x - cx) + (y - cy) * (y - cy) + (z - cz) * (z - cz);
+                    const std::int64_t d =
+                        (x - cx) * (x - cx) + (y - cy) * (y - cy) + (z - cz) * (z - cz);
                     if (d > 4) continue;
                     const float noise = referenceNoise(&seed);
-                    if (x < 0 || y < 0 || z < 0 || x >= g.dimX || y >= g.dimY || z >= g.dimZ) continue;
+                    if (x < 0 || y < 0 || z < 0 || x >= g.dimX || y >= g.dimY || z >= g.dimZ)
+                        continue;
                     samples[std::size_t(((z * g.dimY + y) * g.dimX + x) * g.timePoints + t)] =
                         signal(p[std::size_t(t)], noise);
                 }
@@ -128,7 +136,8 @@ TEST_F(SynthesisTest, ClusterWritesExactlyTheSphereOfThirtyThree) {
     host.predictorValues = {ramp(4)};
     std::vector<float> samples(grid.sampleCount(), -1.0f);
     int seed = -1;
-    const SignalPassResult result = runClusterSignalPass(samples.data(), grid, 0, 14, 24, 34, &seed);
+    const SignalPassResult result =
+        runClusterSignalPass(samples.data(), grid, 0, 14, 24, 34, &seed);
     EXPECT_EQ(result.outcome, SignalOutcome::Completed);
     EXPECT_EQ(result.positionsOutside, 0);
     std::vector<float> expected(grid.sampleCount(), -1.0f);
