@@ -14,12 +14,10 @@ function(simtrove_add_test source)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
 
-# Every *_test.cpp below the calling directory becomes a test, linked with LIBS.
-function(simtrove_add_tests_in_tree)
+# simtrove_add_tests(<source>... LIBS lib... [LABELS label...]): one test per source.
+function(simtrove_add_tests)
   cmake_parse_arguments(ARG "" "" "LIBS;LABELS" ${ARGN})
-  file(GLOB_RECURSE sources RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-  foreach(source IN LISTS sources)
+  foreach(source IN LISTS ARG_UNPARSED_ARGUMENTS)
     simtrove_add_test(${source} LIBS ${ARG_LIBS} LABELS ${ARG_LABELS})
   endforeach()
 endfunction()
