@@ -19,12 +19,11 @@ struct TableEntry {
     bool (*isBound)();
 };
 
-#define SIMTROVE_ENTRY(name, called)                                                  \
-    TableEntry{#name, called,                                                         \
-               [](RawHostFunction function) {                                         \
-                   name = reinterpret_cast<decltype(name)>(function);                 \
-               },                                                                     \
-               [] { return name != nullptr; }},
+#define SIMTROVE_ENTRY(name, called)                                                         \
+    TableEntry{                                                                              \
+        #name, called,                                                                       \
+        [](RawHostFunction function) { name = reinterpret_cast<decltype(name)>(function); }, \
+        [] { return name != nullptr; }},
 #define SIMTROVE_ENTRY_CALLED(name, result, params) SIMTROVE_ENTRY(name, true)
 #define SIMTROVE_ENTRY_OTHER(name) SIMTROVE_ENTRY(name, false)
 const TableEntry kTable[] = {SIMTROVE_HOST_FUNCTIONS(SIMTROVE_ENTRY_CALLED, SIMTROVE_ENTRY_OTHER)};

@@ -9,12 +9,12 @@
 // isVersionAtLeast(): signed lexicographic (major, minor, sub) >= required.
 #pragma once
 
+#include <cstddef>
+
 #include "host/calling_convention.h"
 #include "host/host_function_list.h"
 #include "host/host_lookup.h"
 #include "host/records.h"
-
-#include <cstddef>
 
 namespace simtrove::host {
 

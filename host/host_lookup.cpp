@@ -10,7 +10,9 @@ namespace simtrove::host {
 namespace {
 
 #if defined(_WIN32)
-void* findHostModule() { return reinterpret_cast<void*>(GetModuleHandleA("Tavimo.exe")); }
+void* findHostModule() {
+    return reinterpret_cast<void*>(GetModuleHandleA("Tavimo.exe"));
+}
 
 RawHostFunction findHostFunction(void* module, const char* name) {
     return reinterpret_cast<RawHostFunction>(
@@ -19,7 +21,9 @@ RawHostFunction findHostFunction(void* module, const char* name) {
 #else
 // The host is the main program, which exports its functions dynamically.
 // dlopen(nullptr) hands out the program's own handle; it is never closed.
-void* findHostModule() { return dlopen(nullptr, RTLD_LAZY); }
+void* findHostModule() {
+    return dlopen(nullptr, RTLD_LAZY);
+}
 
 RawHostFunction findHostFunction(void* module, const char* name) {
     return reinterpret_cast<RawHostFunction>(dlsym(module, name));
@@ -31,9 +35,13 @@ const HostLookup* activeLookup = &kPlatformLookup;
 
 }  // namespace
 
-const HostLookup& platformHostLookup() { return kPlatformLookup; }
+const HostLookup& platformHostLookup() {
+    return kPlatformLookup;
+}
 
-const HostLookup& currentHostLookup() { return *activeLookup; }
+const HostLookup& currentHostLookup() {
+    return *activeLookup;
+}
 
 void useHostLookup(const HostLookup* lookup) {
     activeLookup = lookup != nullptr ? lookup : &kPlatformLookup;

@@ -13,18 +13,18 @@
 
 // Header of the VTC of the current VMR; 848 bytes.
 struct vtc_header {
-    std::uint8_t host0[4];        // 0: host field
-    std::int32_t NrOfTimePoints;  // 4: volumes; length of every voxel time course
-    std::uint8_t host8[12];       // 8: host fields
-    std::int32_t XStart;          // 20: first VMR x covered by the VTC
-    std::int32_t XEnd;            // 24: end of the covered x range (exclusive)
-    std::int32_t YStart;          // 28: as XStart, along y
-    std::int32_t YEnd;            // 32: as XEnd, along y
-    std::int32_t ZStart;          // 36: as XStart, along z
-    std::int32_t ZEnd;            // 40: as XEnd, along z
-    std::int32_t Resolution;      // 44: VTC voxel edge in VMR voxels (divisor)
-    std::uint8_t host48[276];     // 48: host fields
-    char LinkedProtocolFile[524]; // 324: linked protocol path, NUL-terminated
+    std::uint8_t host0[4];         // 0: host field
+    std::int32_t NrOfTimePoints;   // 4: volumes; length of every voxel time course
+    std::uint8_t host8[12];        // 8: host fields
+    std::int32_t XStart;           // 20: first VMR x covered by the VTC
+    std::int32_t XEnd;             // 24: end of the covered x range (exclusive)
+    std::int32_t YStart;           // 28: as XStart, along y
+    std::int32_t YEnd;             // 32: as XEnd, along y
+    std::int32_t ZStart;           // 36: as XStart, along z
+    std::int32_t ZEnd;             // 40: as XEnd, along z
+    std::int32_t Resolution;       // 44: VTC voxel edge in VMR voxels (divisor)
+    std::uint8_t host48[276];      // 48: host fields
+    char LinkedProtocolFile[524];  // 324: linked protocol path, NUL-terminated
 };
 
 // Header of the current protocol; 596 bytes.

@@ -11,7 +11,7 @@
 #include "plugin/export.h"
 
 class SIMTROVE_EXPORT TavimoPluginInterface {
-public:
+  public:
     TavimoPluginInterface();
     TavimoPluginInterface(const TavimoPluginInterface& other);
     virtual ~TavimoPluginInterface();

@@ -54,7 +54,9 @@ void showMessage(const char* format, ...) {
     tvMessageBox(text);
 }
 
-int notNegative(int count) { return count > 0 ? count : 0; }
+int notNegative(int count) {
+    return count > 0 ? count : 0;
+}
 
 // Reads condition i; a name that fills the whole record is cut to keep its NUL.
 void readCondition(int i, prtcond_header& condition) {
@@ -73,10 +75,11 @@ bool describeCreatedVtc(const vtc_header& header, const float* samples, VtcGrid&
     const std::int64_t dimY = (std::int64_t(header.YEnd) - header.YStart) / header.Resolution;
     const std::int64_t dimZ = (std::int64_t(header.ZEnd) - header.ZStart) / header.Resolution;
     if (dimX <= 0 || dimY <= 0 || dimZ <= 0) {
-        showMessage("The created VTC can not be simulated: its box (X %i-%i, Y %i-%i, Z %i-%i at "
-                    "resolution %i) holds no voxel.",
-                    header.XStart, header.XEnd, header.YStart, header.YEnd, header.ZStart,
-                    header.ZEnd, header.Resolution);
+        showMessage(
+            "The created VTC can not be simulated: its box (X %i-%i, Y %i-%i, Z %i-%i at "
+            "resolution %i) holds no voxel.",
+            header.XStart, header.XEnd, header.YStart, header.YEnd, header.ZStart, header.ZEnd,
+            header.Resolution);
         return false;
     }
     if (header.NrOfTimePoints <= 0) {
@@ -97,8 +100,8 @@ bool describeCreatedVtc(const vtc_header& header, const float* samples, VtcGrid&
         showMessage("The created VTC can not be simulated: Tavimo gave no access to its samples.");
         return false;
     }
-    grid = VtcGrid{dimX, dimY, dimZ, header.NrOfTimePoints, header.XStart, header.YStart,
-                   header.ZStart, header.Resolution};
+    grid = VtcGrid{dimX,          dimY,          dimZ,          header.NrOfTimePoints,
+                   header.XStart, header.YStart, header.ZStart, header.Resolution};
     return true;
 }
 
@@ -120,7 +123,8 @@ void appendConditionList(char* list, int nrOfConditions, const char* separator) 
         readCondition(i, condition);
         char ConditionNr[kNumberPrefixCapacity];
         // Ten digits and ": " do not fit; such a prefix is cut like any long text.
-        if (std::snprintf(ConditionNr, sizeof ConditionNr, "%i: ", i + 1) < 0) ConditionNr[0] = '\0';
+        if (std::snprintf(ConditionNr, sizeof ConditionNr, "%i: ", i + 1) < 0)
+            ConditionNr[0] = '\0';
         appendFormatted(list, kConditionListCapacity, "%s%s%s", ConditionNr,
                         condition.ConditionName, separator);
     }
@@ -233,9 +237,10 @@ bool simulateAndSave(float* samples, const VtcGrid& grid, const vtc_header& head
 
     tvLogText("// Plugin>  Creating signal + noise data...");
     const SignalPassResult result =
-        UseVOIs ? runVoiSignalPass(samples, grid, PredictorOfVOI, nrOfVois, vois.CoordinateSpace, &idm)
-                : runClusterSignalPass(samples, grid, cluster.conditionIndex, cluster.PosX,
-                                       cluster.PosY, cluster.PosZ, &idm);
+        UseVOIs
+            ? runVoiSignalPass(samples, grid, PredictorOfVOI, nrOfVois, vois.CoordinateSpace, &idm)
+            : runClusterSignalPass(samples, grid, cluster.conditionIndex, cluster.PosX,
+                                   cluster.PosY, cluster.PosZ, &idm);
     if (!concludeSignalPass(result)) return false;
     tvStopBusyCursor();
 
@@ -255,16 +260,19 @@ bool runSimulationWorkflow() {
 
     int DimXvmr = 0, DimYvmr = 0, DimZvmr = 0;
     if (!tvGetCurrentVMR(&DimXvmr, &DimYvmr, &DimZvmr)) {
-        tvMessageBox("This plugin requires a VMR to operate. Make sure that a VMR is open and "
-                     "that its window is selected.");
+        tvMessageBox(
+            "This plugin requires a VMR to operate. Make sure that a VMR is open and "
+            "that its window is selected.");
         return false;
     }
     if (DimXvmr != 256 || DimYvmr != 256 || DimZvmr != 256) {
-        tvMessageBox("This plugin requires a VMR with \"256\" dimensions, preferentially a VMR in "
-                     "Talairach space.");
+        tvMessageBox(
+            "This plugin requires a VMR with \"256\" dimensions, preferentially a VMR in "
+            "Talairach space.");
         return false;
     }
-    const int timePoints = tvGetIntegerInput("Enter number of simulated time points:", 250, 1, 1000);
+    const int timePoints =
+        tvGetIntegerInput("Enter number of simulated time points:", 250, 1, 1000);
     if (timePoints < 1) return false;
 
     tvCreateVTCForCurrentVMR(timePoints, 0);

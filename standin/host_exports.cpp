@@ -78,13 +78,13 @@ int TV_CDECL tvGetIntegerInput(const char* prompt, int defaultValue, int minimum
     });
 }
 int TV_CDECL tvGetOpenFileName(const char* title, const char* defaultName, const char* filter,
-                      char* buffer) {
+                               char* buffer) {
     return serve(__func__, 0, [&](HostSession& s) {
         return s.getOpenFileName(title, defaultName, filter, buffer);
     });
 }
 int TV_CDECL tvGetSaveFileName(const char* title, const char* defaultName, const char* filter,
-                      char* buffer) {
+                               char* buffer) {
     return serve(__func__, 0, [&](HostSession& s) {
         return s.getSaveFileName(title, defaultName, filter, buffer);
     });

@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
 #if SIMTROVE_HAVE_REPORT
     if (argc > 1 && std::string_view(argv[1]) == "report")
         return simtrove::analysis::runReport(std::vector<std::string>(argv + 2, argv + argc),
-                                           std::cout, std::cerr);
+                                             std::cout, std::cerr);
 #endif
     return simtrove::standin::runStandinProgram(argc, argv);
 }

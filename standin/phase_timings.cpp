@@ -5,7 +5,9 @@
 
 namespace simtrove::standin {
 
-void PhaseTimings::begin(Phase phase) { started_[index(phase)] = Clock::now(); }
+void PhaseTimings::begin(Phase phase) {
+    started_[index(phase)] = Clock::now();
+}
 
 void PhaseTimings::end(Phase phase) {
     std::optional<Clock::time_point>& start = started_[index(phase)];

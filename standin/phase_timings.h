@@ -13,7 +13,7 @@ namespace simtrove::standin {
 enum class Phase { DesignMatrix, Noise, Signal, SaveVtc, SaveNifti };
 
 class PhaseTimings {
-public:
+  public:
     void begin(Phase phase);
     // Ends the phase when it is running; otherwise nothing happens.
     void end(Phase phase);
@@ -22,7 +22,7 @@ public:
     // One line: "timings: design matrix 0.012 s, noise 0.431 s, ..., total 1.234 s".
     void print(std::ostream& out) const;
 
-private:
+  private:
     static constexpr std::size_t kPhases = 5;
     static std::size_t index(Phase phase) { return static_cast<std::size_t>(phase); }
     using Clock = std::chrono::steady_clock;

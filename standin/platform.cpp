@@ -19,7 +19,8 @@ const char* const kPluginFileName = "simtrove.dll";
 
 void* loadLibrary(const std::string& path, std::string& error) {
     HMODULE library = LoadLibraryA(path.c_str());
-    if (library == nullptr) error = path + ": cannot load (Windows error " + std::to_string(GetLastError()) + ")";
+    if (library == nullptr)
+        error = path + ": cannot load (Windows error " + std::to_string(GetLastError()) + ")";
     return reinterpret_cast<void*>(library);
 }
 
@@ -27,8 +28,12 @@ void* findLibraryFunction(void* library, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(library), name));
 }
 
-bool stdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
-bool stderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool stdinIsTerminal() {
+    return _isatty(_fileno(stdin)) != 0;
+}
+bool stderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
 
 std::string programPath(const char* argv0) {
     char path[MAX_PATH];
@@ -47,10 +52,16 @@ void* loadLibrary(const std::string& path, std::string& error) {
     return library;
 }
 
-void* findLibraryFunction(void* library, const char* name) { return dlsym(library, name); }
+void* findLibraryFunction(void* library, const char* name) {
+    return dlsym(library, name);
+}
 
-bool stdinIsTerminal() { return isatty(STDIN_FILENO) == 1; }
-bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+bool stdinIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}
+bool stderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
 
 std::string programPath(const char* argv0) {
     std::error_code error;

@@ -15,8 +15,9 @@ using formats::Result;
 Result<PluginOutcome> runPluginLibrary(const std::string& path) {
     std::string error;
     void* library = loadLibrary(path, error);
-    if (library == nullptr) return Result<PluginOutcome>::failure("cannot load the plug-in: " + error);
-    using Factory = TavimoPluginInterface* (SIMTROVE_CDECL*)();
+    if (library == nullptr)
+        return Result<PluginOutcome>::failure("cannot load the plug-in: " + error);
+    using Factory = TavimoPluginInterface*(SIMTROVE_CDECL*)();
     auto createPlugin = reinterpret_cast<Factory>(findLibraryFunction(library, "createPlugin"));
     if (createPlugin == nullptr)
         return Result<PluginOutcome>::failure(path + ": not a plug-in (no createPlugin)");

@@ -10,7 +10,7 @@
 namespace simtrove::fuzz {
 
 class FuzzInput {
-public:
+  public:
     FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
     std::uint8_t byte() { return position_ < size_ ? data_[position_++] : 0; }
@@ -36,13 +36,14 @@ public:
     std::string text(std::size_t maxLength) {
         std::string result;
         const std::size_t length = byte() % (maxLength + 1);
-        for (std::size_t i = 0; i < length && position_ < size_; ++i) result.push_back(char(byte() | 1));
+        for (std::size_t i = 0; i < length && position_ < size_; ++i)
+            result.push_back(char(byte() | 1));
         return result;
     }
 
     bool exhausted() const { return position_ >= size_; }
 
-private:
+  private:
     const std::uint8_t* data_;
     std::size_t size_;
     std::size_t position_ = 0;

@@ -38,18 +38,26 @@ struct FuzzHost {
 };
 
 FuzzHost* host = nullptr;
-FuzzInput& in() { return host->input; }
+FuzzInput& in() {
+    return host->input;
+}
 
 int fuzzInteger(int def, int lo, int hi) {
     switch (in().byte() % 4) {
-        case 0: return def;
-        case 1: return lo <= hi ? in().intIn(lo, hi) : lo;
-        case 2: return in().intIn(-2, 3);
-        default: return in().anyInt();
+        case 0:
+            return def;
+        case 1:
+            return lo <= hi ? in().intIn(lo, hi) : lo;
+        case 2:
+            return in().intIn(-2, 3);
+        default:
+            return in().anyInt();
     }
 }
 
-int fuzzSize() { return in().flag() ? in().intIn(-3, 20) : in().anyInt(); }
+int fuzzSize() {
+    return in().flag() ? in().intIn(-3, 20) : in().anyInt();
+}
 
 int getVersion(int* major, int* minor, int* sub) {
     const bool plain = in().byte() % 8 != 0;
@@ -58,10 +66,18 @@ int getVersion(int* major, int* minor, int* sub) {
     *sub = plain ? 0 : in().anyInt();
     return 1;
 }
-int messageBox(const char* text) { return text != nullptr ? int(std::strlen(text) & 1) : 0; }
-int yesNo(const char* question) { return messageBox(question) + in().flag(); }
-int logText(const char* line) { return messageBox(line); }
-int noArguments() { return 1; }
+int messageBox(const char* text) {
+    return text != nullptr ? int(std::strlen(text) & 1) : 0;
+}
+int yesNo(const char* question) {
+    return messageBox(question) + in().flag();
+}
+int logText(const char* line) {
+    return messageBox(line);
+}
+int noArguments() {
+    return 1;
+}
 int integerInput(const char* prompt, int def, int lo, int hi) {
     messageBox(prompt);
     return fuzzInteger(def, lo, hi);
@@ -88,7 +104,9 @@ int crossPosition(int* x, int* y, int* z) {
     *z = fuzzInteger(128, 0, 255);
     return 1;
 }
-int boxCoordinate() { return in().flag() ? in().intIn(90, 130) : in().anyInt(); }
+int boxCoordinate() {
+    return in().flag() ? in().intIn(90, 130) : in().anyInt();
+}
 
 int createVtc(int timePoints, int) {
     vtc_header& h = host->header;
@@ -125,7 +143,9 @@ float* samples() {
     if (host->samples.empty() || in().byte() % 16 == 0) return nullptr;
     return host->samples.data();
 }
-int saveVtc(const char* name) { return messageBox(name); }
+int saveVtc(const char* name) {
+    return messageBox(name);
+}
 int getProtocol(prt_header* protocol) {
     std::memset(protocol, 0, sizeof *protocol);
     protocol->NrOfConditions = in().flag() ? in().intIn(-3, 12) : in().intIn(-100000, 300);
@@ -140,9 +160,15 @@ int protocolCondition(int, prtcond_header* condition) {
     }
     return 1;
 }
-int predictorName(const char* name) { return messageBox(name); }
-int predictorValues(const char* name, int, float) { return messageBox(name); }
-int applyHrf(int index) { return index & 1; }
+int predictorName(const char* name) {
+    return messageBox(name);
+}
+int predictorValues(const char* name, int, float) {
+    return messageBox(name);
+}
+int applyHrf(int index) {
+    return index & 1;
+}
 float* predictor(int) {
     if (in().byte() % 8 == 0 || host->header.NrOfTimePoints <= 0) return nullptr;
     host->predictors.emplace_back(std::size_t(host->header.NrOfTimePoints));
@@ -168,7 +194,9 @@ int* getVoi(int, voi_header* voi) {
         voxels[i] = in().flag() ? in().intIn(-10, 140) : in().anyInt();
     return voxels.data();
 }
-void uncalled() { __builtin_trap(); }  // the plug-in must never call these
+void uncalled() {
+    __builtin_trap();
+}  // the plug-in must never call these
 
 template <typename F>
 RawHostFunction raw(F* f) {
@@ -215,7 +243,9 @@ RawHostFunction implementation(const std::string& name) {
 }
 
 int moduleToken;
-void* findModule() { return in().byte() % 32 != 0 ? &moduleToken : nullptr; }
+void* findModule() {
+    return in().byte() % 32 != 0 ? &moduleToken : nullptr;
+}
 RawHostFunction findFunction(void*, const char* name) {
     return name == host->absentName ? nullptr : implementation(name);
 }

@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto parsed = parseProtocolText(asText(data, size), "fuzz.prt");
     requireDocumentOrError(parsed);
     if (parsed.ok()) {
-        const auto again = parseProtocolText(formatProtocolText(parsed.value(), "# again"), "again.prt");
+        const auto again =
+            parseProtocolText(formatProtocolText(parsed.value(), "# again"), "again.prt");
         require(again.ok() && again.value() == parsed.value());
     }
     return 0;

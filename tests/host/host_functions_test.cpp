@@ -15,7 +15,7 @@ using simtrove::testing::FakeHost;
 namespace {
 
 class BindingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { FakeHost::install(); }
     void TearDown() override { FakeHost::uninstall(); }
 };
@@ -102,14 +102,14 @@ TEST_P(VersionGateTest, ComparesLexicographicallyAndSigned) {
         << c.major << "." << c.minor << "." << c.sub;
 }
 
-INSTANTIATE_TEST_SUITE_P(AgainstTwoZeroZero, VersionGateTest,
-                         ::testing::Values(VersionCase{2, 0, 0, true}, VersionCase{1, 9, 9, false},
-                                           VersionCase{2, 0, -1, false}, VersionCase{3, -5, -5, true},
-                                           VersionCase{1, 99, 99, false}, VersionCase{0, 0, 0, false},
-                                           VersionCase{2, 0, 1, true}, VersionCase{2, 1, 0, true},
-                                           VersionCase{2, -1, 99, false},
-                                           VersionCase{-2147483647 - 1, 0, 0, false},
-                                           VersionCase{2147483647, 0, 0, true}),
-                         versionCaseName);
+INSTANTIATE_TEST_SUITE_P(
+    AgainstTwoZeroZero, VersionGateTest,
+    ::testing::Values(VersionCase{2, 0, 0, true}, VersionCase{1, 9, 9, false},
+                      VersionCase{2, 0, -1, false}, VersionCase{3, -5, -5, true},
+                      VersionCase{1, 99, 99, false}, VersionCase{0, 0, 0, false},
+                      VersionCase{2, 0, 1, true}, VersionCase{2, 1, 0, true},
+                      VersionCase{2, -1, 99, false}, VersionCase{-2147483647 - 1, 0, 0, false},
+                      VersionCase{2147483647, 0, 0, true}),
+    versionCaseName);
 
 }  // namespace

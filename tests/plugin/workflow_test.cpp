@@ -24,7 +24,7 @@ const char* const kNoVmr =
     "its window is selected.\")";
 
 class WorkflowTest : public ::testing::Test {
-protected:
+  protected:
     FakeHost& host = FakeHost::install();
     std::unique_ptr<TavimoPluginInterface> plugin{createPlugin()};
 
@@ -94,18 +94,19 @@ TEST_F(WorkflowTest, ClusterModeAtTheCrossFromStartToSavedFile) {
     host.saveFiles = {std::string("out.vtc")};
     ASSERT_TRUE(run());
     const Calls expected = concat(
-        concat(concat(prefixUpToTheMode(12), kConditionChoice),
-               {"tvYesNoMessageBox(\"Do you want to use the cross position as the cluster center ?\")",
-                "tvGetCrossPositionOfCurrentVMR()",
-                "tvLogText(\"// Plugin>  Selected position: X: 105  Y: 105  Z: 105\")",
-                "tvLogText(\"// Plugin>  Creating noise data...\")", "tvShowBusyCursor()",
-                "tvLogText(\"// Plugin>    10 / 12 ...\")", "tvLogText(\"// Plugin>    12 / 12 ...\")",
-                "tvLogText(\"// Plugin>  Creating signal + noise data...\")", "tvGetPredictor(1)",
-                "tvStopBusyCursor()",
-                "tvGetSaveFileName(\"Enter Name For Saving Created VTC File:\", \"Simulated.vtc\", "
-                "\"Volume Time Course Files (*.vtc)\")",
-                "tvLogText(\"// Plugin>  Saving created VTC file as \"out.vtc\"...\")",
-                "tvShowBusyCursor()", "tvSaveVTCOfCurrentVMR(\"out.vtc\")", "tvStopBusyCursor()"}),
+        concat(
+            concat(prefixUpToTheMode(12), kConditionChoice),
+            {"tvYesNoMessageBox(\"Do you want to use the cross position as the cluster center ?\")",
+             "tvGetCrossPositionOfCurrentVMR()",
+             "tvLogText(\"// Plugin>  Selected position: X: 105  Y: 105  Z: 105\")",
+             "tvLogText(\"// Plugin>  Creating noise data...\")", "tvShowBusyCursor()",
+             "tvLogText(\"// Plugin>    10 / 12 ...\")", "tvLogText(\"// Plugin>    12 / 12 ...\")",
+             "tvLogText(\"// Plugin>  Creating signal + noise data...\")", "tvGetPredictor(1)",
+             "tvStopBusyCursor()",
+             "tvGetSaveFileName(\"Enter Name For Saving Created VTC File:\", \"Simulated.vtc\", "
+             "\"Volume Time Course Files (*.vtc)\")",
+             "tvLogText(\"// Plugin>  Saving created VTC file as \"out.vtc\"...\")",
+             "tvShowBusyCursor()", "tvSaveVTCOfCurrentVMR(\"out.vtc\")", "tvStopBusyCursor()"}),
         kCompletion);
     EXPECT_EQ(host.calls, expected);
 }
@@ -149,7 +150,8 @@ TEST_F(WorkflowTest, TypedClusterPositionIsBoundedByTheBox) {
 }
 
 TEST_F(WorkflowTest, VoiModeAsksOnePredictorPerVoiAndWalksTheVois) {
-    host.vois = {FakeVoi{"Left", {105, 105, 105, 106, 105, 105}}, FakeVoi{"Right", {101, 101, 101}}};
+    host.vois = {FakeVoi{"Left", {105, 105, 105, 106, 105, 105}},
+                 FakeVoi{"Right", {101, 101, 101}}};
     answerUpToTheMode(2);
     host.integers.insert(host.integers.end(), {1, 2});
     host.yesNo = {true};
@@ -183,7 +185,8 @@ TEST_F(WorkflowTest, AnsweringNoToTheVoisLeadsToTheConditionList) {
     ASSERT_TRUE(run());
     const Calls tail(host.calls.begin() + 23, host.calls.begin() + 27);
     EXPECT_EQ(tail[0],
-              "tvYesNoMessageBox(\"Do you want to use the available VOIs to define simulated clusters?\")");
+              "tvYesNoMessageBox(\"Do you want to use the available VOIs to define simulated "
+              "clusters?\")");
     EXPECT_EQ(Calls(tail.begin() + 1, tail.end()), kConditionChoice);
 }
 
@@ -338,9 +341,10 @@ TEST_F(WorkflowTest, LongConditionListsAreCutAtTheBufferCapacity) {
     ASSERT_TRUE(run());
     const std::string& added = host.calls[14];
     EXPECT_EQ(added, "tvAddPredictor(\"" + std::string(271, 'n') + "\")");
-    const auto prompt = std::find_if(host.calls.begin(), host.calls.end(), [](const std::string& c) {
-        return c.rfind("tvGetIntegerInput(\"Select condition:", 0) == 0;
-    });
+    const auto prompt =
+        std::find_if(host.calls.begin(), host.calls.end(), [](const std::string& c) {
+            return c.rfind("tvGetIntegerInput(\"Select condition:", 0) == 0;
+        });
     ASSERT_NE(prompt, host.calls.end());
     // The list buffer holds 1000 characters and its NUL.
     const std::string head = "tvGetIntegerInput(\"";
@@ -356,7 +360,11 @@ TEST_F(WorkflowTest, NegativeCountsFromTheHostCountAsNone) {
     EXPECT_FALSE(run());  // no predictor to simulate with
     EXPECT_EQ(host.predictors.size(), 0u);
     EXPECT_EQ(std::count_if(host.calls.begin(), host.calls.end(),
-                            [](const std::string& c) { return c.rfind("tvYesNoMessageBox(\"Do you want to use the available", 0) == 0; }),
+                            [](const std::string& c) {
+                                return c.rfind(
+                                           "tvYesNoMessageBox(\"Do you want to use the available",
+                                           0) == 0;
+                            }),
               0);
     EXPECT_EQ(host.calls.back(), "tvMessageBox(\"Error accessing predictor time course\")");
 }
@@ -366,7 +374,8 @@ TEST_F(WorkflowTest, LongSavePathIsCutInTheLogLine) {
     host.yesNo = {true};
     host.saveFiles = {std::string(260, 's')};
     ASSERT_TRUE(run());
-    EXPECT_EQ(host.calls[host.calls.size() - 5], "tvSaveVTCOfCurrentVMR(\"" + std::string(260, 's') + "\")");
+    EXPECT_EQ(host.calls[host.calls.size() - 5],
+              "tvSaveVTCOfCurrentVMR(\"" + std::string(260, 's') + "\")");
     for (const std::string& line : host.log) EXPECT_LE(line.size(), 259u);
 }
 

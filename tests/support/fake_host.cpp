@@ -10,11 +10,17 @@
 namespace simtrove::testing {
 namespace {
 
-FakeHost& H() { return FakeHost::instance(); }
+FakeHost& H() {
+    return FakeHost::instance();
+}
 
-std::string quoted(const char* text) { return text == nullptr ? "null" : '"' + std::string(text) + '"'; }
+std::string quoted(const char* text) {
+    return text == nullptr ? "null" : '"' + std::string(text) + '"';
+}
 
-void record(const std::string& call) { H().calls.push_back(call); }
+void record(const std::string& call) {
+    H().calls.push_back(call);
+}
 
 int fakeGetVersion(int* major, int* minor, int* sub) {
     record("tvGetVersionOfTavimo()");
@@ -100,10 +106,13 @@ int fakeGetCross(int* x, int* y, int* z) {
     *z = H().cross[2];
     return 1;
 }
-int dimOf(int axis) { return (H().box[2 * axis + 1] - H().box[2 * axis]) / H().resolution; }
+int dimOf(int axis) {
+    return (H().box[2 * axis + 1] - H().box[2 * axis]) / H().resolution;
+}
 
 int fakeCreateVTC(int timePoints, int second) {
-    record("tvCreateVTCForCurrentVMR(" + std::to_string(timePoints) + ", " + std::to_string(second) + ")");
+    record("tvCreateVTCForCurrentVMR(" + std::to_string(timePoints) + ", " +
+           std::to_string(second) + ")");
     FakeHost& h = H();
     std::memset(&h.header, 0xA5, sizeof h.header);  // host bytes the plug-in must hand back as is
     h.header.NrOfTimePoints = h.timePointsOverride.value_or(timePoints);
@@ -259,12 +268,15 @@ const std::map<std::string, RawHostFunction>& implementations() {
 
 int moduleToken;
 
-void* findModule() { return H().moduleFound ? &moduleToken : nullptr; }
+void* findModule() {
+    return H().moduleFound ? &moduleToken : nullptr;
+}
 
 RawHostFunction findFunction(void*, const char* name) {
     if (H().absent.count(name)) return nullptr;
     auto it = implementations().find(name);
-    return it != implementations().end() ? it->second : reinterpret_cast<RawHostFunction>(fakeUncalled);
+    return it != implementations().end() ? it->second
+                                         : reinterpret_cast<RawHostFunction>(fakeUncalled);
 }
 
 const simtrove::host::HostLookup kFakeLookup{findModule, findFunction};
@@ -290,6 +302,8 @@ FakeHost& FakeHost::install() {
     return instance();
 }
 
-void FakeHost::uninstall() { simtrove::host::useHostLookup(nullptr); }
+void FakeHost::uninstall() {
+    simtrove::host::useHostLookup(nullptr);
+}
 
 }  // namespace simtrove::testing

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/numerics/numerics_testing.h"
-
 #include <climits>
+
+#include "tests/numerics/numerics_testing.h"
 
 using simtrove::testing::fatalText;
 

@@ -1,5 +1,3 @@
-#include "numerics/random/deviates_internal.h"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -7,22 +5,29 @@
 #include <cmath>
 #include <cstdint>
 
+#include "numerics/random/deviates_internal.h"
+
 using simtrove::random::deviateState;
 
 namespace {
 
 // Brings the generators back to their state at load.
-void resetToLoadState() { deviateState() = {}; }
+void resetToLoadState() {
+    deviateState() = {};
+}
 
 // The plain congruential recurrence in 64 bits, independent of the 32-bit
 // factorisation used by the generator.
-std::int64_t lehmer(std::int64_t s) { return s * 16807 % 2147483647; }
+std::int64_t lehmer(std::int64_t s) {
+    return s * 16807 % 2147483647;
+}
 
 // Both generators written out from their rules, with the step in 64 bits and
 // every float rounding made explicit, for bit-for-bit comparison.
 class ReferenceGenerators {
-public:
-    explicit ReferenceGenerators(int seed) : state_(seed < 0 && seed != INT_MIN ? -std::int64_t(seed) : 1) {
+  public:
+    explicit ReferenceGenerators(int seed)
+        : state_(seed < 0 && seed != INT_MIN ? -std::int64_t(seed) : 1) {
         for (int j = 39; j >= 0; --j) {
             state_ = lehmer(state_);
             if (j < 32) table_[j] = state_;
@@ -55,7 +60,7 @@ public:
     }
     std::int64_t state() const { return state_; }
 
-private:
+  private:
     std::int64_t state_, word_;
     std::int64_t table_[32];
     bool cached_ = false;
@@ -95,7 +100,8 @@ TEST(DeviatesTest, UniformSequenceFromLoadState) {
 TEST(DeviatesTest, NormalSequenceFromLoadState) {
     resetToLoadState();
     int seed = -1;
-    const float expected[] = {-0.8368537f, -0.1722799f, 0.1871176f, 1.615440f, -0.1767741f, 0.6531447f};
+    const float expected[] = {-0.8368537f, -0.1722799f, 0.1871176f,
+                              1.615440f,   -0.1767741f, 0.6531447f};
     for (float value : expected) EXPECT_NEAR(normal_deviate(&seed), value, 2e-7f);
 }
 

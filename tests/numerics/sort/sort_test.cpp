@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/numerics/numerics_testing.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "tests/numerics/numerics_testing.h"
 
 using simtrove::testing::fatalText;
 

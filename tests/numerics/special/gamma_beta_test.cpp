@@ -2,19 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "numerics/special/gamma_beta_internal.h"
-#include "tests/numerics/numerics_testing.h"
-
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
 
+#include "numerics/special/gamma_beta_internal.h"
+#include "tests/numerics/numerics_testing.h"
+
 using simtrove::special::kLogGammaCoefficients;
 using simtrove::special::kLogGammaFactor;
 using simtrove::special::kLogGammaSeriesStart;
-using simtrove::testing::fatalText;
 using simtrove::testing::closedFormQ;
+using simtrove::testing::fatalText;
 
 namespace {
 

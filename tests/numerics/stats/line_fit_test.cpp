@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/numerics/numerics_testing.h"
-
 #include <cmath>
 #include <random>
 #include <string>
 #include <vector>
 
-using simtrove::testing::fatalText;
+#include "tests/numerics/numerics_testing.h"
+
 using simtrove::testing::closedFormQ;
+using simtrove::testing::fatalText;
 
 namespace {
 
