@@ -16,6 +16,7 @@
 #include "numerics/random/float_log.h"
 #include "simulation/bulk_normals.h"
 #include "simulation/synthesis.h"
+#include "tests/simulation/noise_kernel_param.h"
 
 using namespace simtrove::simulation;
 
@@ -100,9 +101,6 @@ TEST_P(BulkNormalsExhaustiveTest, NoiseSampleOfEveryFiniteFloat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(VectorKernels, BulkNormalsExhaustiveTest,
-                         ::testing::Values(NoiseKernel::Avx2, NoiseKernel::Avx512),
-                         [](const ::testing::TestParamInfo<NoiseKernel>& info) {
-                             return std::string(noiseKernelName(info.param));
-                         });
+                         ::testing::Values(NoiseKernel::Avx2, NoiseKernel::Avx512), kernelTestName);
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "host/host_functions.h"
 #include "numerics/random/deviates_internal.h"
+#include "tests/simulation/noise_kernel_param.h"
 #include "tests/support/fake_host.h"
 
 using namespace simtrove::simulation;
@@ -152,9 +153,7 @@ TEST_F(FastNoisePassTest, ProgressLinesOfTheReferencePass) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, FastNoisePassKernelTest, ::testing::ValuesIn(kAllNoiseKernels),
-                         [](const ::testing::TestParamInfo<NoiseKernel>& info) {
-                             return std::string(noiseKernelName(info.param));
-                         });
+                         kernelTestName);
 
 struct BoundCase {
     VtcGrid grid;
