@@ -4,7 +4,11 @@
 # cross-build stages name their own).
 set -euo pipefail
 packages=(build-essential cmake binutils libgtest-dev libgmock-dev libbenchmark-dev
-          zlib1g-dev libpng-dev libnifti2-dev nlohmann-json3-dev libmpfr-dev "$@")
+          zlib1g-dev libpng-dev libnifti2-dev nlohmann-json3-dev libmpfr-dev
+          libcli11-dev librandom123-dev libcairo2-dev fonts-dejavu-core
+          pybind11-dev python3-pybind11 python3-dev python3-venv python3-pip python3-pytest
+          python3-numpy python3-scipy python3-nibabel python3-pandas python3-matplotlib
+          python3-distributed "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
