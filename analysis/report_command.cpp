@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <ostream>
 #include <set>
 
@@ -14,7 +14,9 @@
 #include "analysis/html_report.h"
 #include "analysis/json_report.h"
 #include "analysis/png_writer.h"
+#include "cli/command_line.h"
 #include "formats/nifti.h"
+#include "formats/output_file.h"
 #include "formats/vtc_file.h"
 
 namespace simtrove::analysis {
@@ -64,6 +66,10 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
         input.repetitionTime = g.repetitionTime;
         input.samples = std::move(vtc.value().samples);
     }
+    std::error_code missing;
+    if (options.designBeside && !fs::exists(options.design, missing))
+        return R::failure("no design matrix: " + options.design +
+                          " is not beside the data (--design FILE names one)");
     Result<DesignFile> design = readDesignMatrix(options.design);
     if (!design) return R::failure(design.error());
     input.design = std::move(design.value());
@@ -130,10 +136,7 @@ class Folder {
         return done(file->file, writePng(path(file->file), image));
     }
     std::string text(const std::string& name, const std::string& content) {
-        std::ofstream out(path(name), std::ios::binary);
-        out << content;
-        out.close();
-        return done(name, out ? "" : path(name) + ": cannot write");
+        return done(name, formats::writeFileAtomically(path(name), content, "the report"));
     }
     std::string done(const std::string& name, const std::string& error) {
         if (error.empty() && written_) written_->push_back(path(name));
@@ -284,8 +287,9 @@ Result<ReportSummary> writeReport(const ReportInput& input, const std::string& o
         const std::string kind = s.contrast ? "Contrast " : "Predictor ";
         PredictorFiles files;
         files.tMap = "tmap_" + stems[j] + ".nii.gz";
-        error = folder.done(files.tMap, formats::writeNiftiFile(folder.path(files.tMap), mapGrid,
-                                                                maps.tMap(s.statistic)));
+        error =
+            folder.done(files.tMap, formats::writeNiftiFile(folder.path(files.tMap), mapGrid,
+                                                            maps.tMap(s.statistic), "the t-map"));
         if (!error.empty()) return R::failure(error);
         files.slices = {"slices_" + stems[j] + ".png", 0, 0,
                         kind + s.name +
@@ -333,74 +337,117 @@ Result<ReportSummary> writeReport(const ReportInput& input, const std::string& o
     return summary;
 }
 
+namespace {
+
+constexpr const char* kReportDescription =
+    "Fits the GLM (every predictor of the design matrix plus a constant) to every voxel of DATA "
+    "(a .vtc file or a .nii/.nii.gz image) and writes a report: t-maps (NIfTI) of predictors "
+    "and contrasts, pictures (PNG), report.html and report.json.";
+
+struct ReportCommandLine {
+    CLI::App app;
+    ReportOptions options;
+    std::vector<std::string> data;
+    std::string alpha, fdr, p;
+};
+
+std::unique_ptr<ReportCommandLine> makeReportCommandLine() {
+    auto line = std::make_unique<ReportCommandLine>();
+    CLI::App& app = line->app;
+    ReportOptions& o = line->options;
+    cli::configureApp(app, "tavimo-standin report");
+    app.description(kReportDescription);
+    app.footer("\nExit status: 0 when the report was written, 2 on errors.");
+    app.add_option("DATA", line->data, "the data: a .vtc file or a .nii/.nii.gz image")
+        ->expected(0, 2)
+        ->type_name("");
+    app.add_option("--design", o.design,
+                   "design matrix file, one row per volume (default: DATA's NAME_design.rtc "
+                   "beside it)")
+        ->type_name("FILE");
+    app.add_option("--out", o.outDir, "report folder (default: report; created)")->type_name("DIR");
+    app.add_option("--exclude", o.exclude,
+                   "leave this predictor out of the model (repeatable), e.g. a rest condition "
+                   "when the conditions fill the whole run")
+        ->type_name("NAME")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--contrast", o.contrasts,
+                   "also test a linear combination of predictors (repeatable), e.g. \"TvR: Task "
+                   "- Rest\" or \"FH: 0.5*Faces + 0.5*Houses - Rest\"; without contrasts and "
+                   "exclusions, conditions that fill the run are each tested against the others")
+        ->type_name("\"NAME: EXPR\"")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    app.add_option("--alpha", line->alpha,
+                   "family-wise error rate of the Bonferroni threshold (default 0.05)")
+        ->type_name("A");
+    app.add_option("--fdr", line->fdr,
+                   "false discovery rate of the Benjamini-Hochberg threshold (default 0.05)")
+        ->type_name("Q");
+    app.add_option("--p", line->p, "uncorrected threshold (default 0.001)")->type_name("P");
+    app.add_option("--truth", o.truth,
+                   "truth map of the simulation (default: DATA's NAME_truth.nii.gz when it "
+                   "exists): detection figures and ROC curves")
+        ->type_name("MAP");
+    return line;
+}
+
+}  // namespace
+
 Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args) {
     using R = Result<ReportOptions>;
-    ReportOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= args.size()) return false;
-            *out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "-h" || a == "--help") {
-            options.help = true;
-        } else if (a == "--design" || a == "--out" || a == "--exclude" || a == "--alpha" ||
-                   a == "--contrast" || a == "--fdr" || a == "--p" || a == "--truth") {
-            if (!value(&v) || v.empty()) return R::failure(a + " needs a value");
-            if (a == "--design") options.design = v;
-            if (a == "--out") options.outDir = v;
-            if (a == "--exclude") options.exclude.push_back(v);
-            if (a == "--contrast") options.contrasts.push_back(v);
-            if (a == "--truth") options.truth = v;
-            double* level = a == "--alpha" ? &options.levels.alpha
-                            : a == "--fdr" ? &options.levels.fdr
-                            : a == "--p"   ? &options.levels.uncorrected
-                                           : nullptr;
-            if (level && !parseProbability(v, level))
-                return R::failure(a + " " + v + ": expected a number between 0 and 1");
-        } else if (a.size() > 1 && a[0] == '-') {
-            return R::failure(a + ": unknown option (see tavimo-standin report --help)");
-        } else if (options.data.empty()) {
-            options.data = a;
-        } else {
-            return R::failure(a + ": only one data file can be analysed");
-        }
+    std::unique_ptr<ReportCommandLine> line = makeReportCommandLine();
+    const cli::ParseOutcome outcome = cli::parseArguments(line->app, args);
+    if (outcome.kind == cli::ParseOutcome::Kind::Error)
+        return R::failure(outcome.text + " (see tavimo-standin report --help)");
+    ReportOptions options = line->options;
+    if (outcome.kind == cli::ParseOutcome::Kind::Print) {
+        options.help = true;
+        options.printText = outcome.text;
+        return options;
     }
-    if (options.help) return options;
-    if (options.data.empty()) return R::failure("no data file (a .vtc, .nii or .nii.gz file)");
-    if (options.design.empty()) return R::failure("no design matrix (--design FILE)");
+    for (const char* name : {"--design", "--out", "--truth"})
+        if (line->app.count(name) > 0 && line->app[name]->as<std::string>().empty())
+            return R::failure(std::string(name) + " needs a value");
+    for (const std::vector<std::string>* list : {&options.exclude, &options.contrasts})
+        for (const std::string& value : *list)
+            if (value.empty())
+                return R::failure(
+                    std::string(list == &options.exclude ? "--exclude" : "--contrast") +
+                    " needs a value");
+    const std::pair<const char*, std::pair<const std::string*, double*>> levels[] = {
+        {"--alpha", {&line->alpha, &options.levels.alpha}},
+        {"--fdr", {&line->fdr, &options.levels.fdr}},
+        {"--p", {&line->p, &options.levels.uncorrected}}};
+    for (const auto& [name, level] : levels) {
+        if (line->app.count(name) == 0) continue;
+        if (level.first->empty()) return R::failure(std::string(name) + " needs a value");
+        if (!parseProbability(*level.first, level.second))
+            return R::failure(std::string(name) + " " + *level.first +
+                              ": expected a number between 0 and 1");
+    }
+    if (line->data.size() > 1)
+        return R::failure(line->data[1] + ": only one data file can be analysed");
+    if (line->data.empty()) return R::failure("no data file (a .vtc, .nii or .nii.gz file)");
+    options.data = line->data.front();
+    if (options.design.empty()) {
+        options.design = designPathFor(options.data);
+        options.designBeside = true;
+    }
     return options;
 }
 
 std::string reportUsage() {
-    return R"(Usage: tavimo-standin report DATA --design FILE [OPTION]...
-Fits the GLM (every predictor of the design matrix plus a constant) to every
-voxel of DATA (a .vtc file or a .nii/.nii.gz image) and writes a report: t-maps
-(NIfTI) of predictors and contrasts, pictures (PNG), report.html and
-report.json.
+    return makeReportCommandLine()->app.help();
+}
 
-  --design FILE     design matrix file (plugin_created.rtc), one row per volume
-  --out DIR         report folder (default: report; created)
-  --exclude NAME    leave this predictor out of the model (repeatable), e.g. a
-                    rest condition when the conditions fill the whole run
-  --contrast "NAME: EXPR"
-                    also test a linear combination of predictors (repeatable),
-                    e.g. "TvR: Task - Rest" or "FH: 0.5*Faces + 0.5*Houses - Rest";
-                    without contrasts and exclusions, conditions that fill the
-                    run are each tested against the others
-  --alpha A         family-wise error rate of the Bonferroni threshold
-                    (default 0.05)
-  --fdr Q           false discovery rate of the Benjamini-Hochberg threshold
-                    (default 0.05)
-  --p P             uncorrected threshold (default 0.001)
-  --truth MAP       truth map of the simulation (default: DATA's NAME_truth.nii.gz
-                    when it exists): detection figures and ROC curves
-  -h, --help        show this text and exit
-
-Exit status: 0 when the report was written, 2 on errors.
-)";
+std::string designPathFor(const std::string& dataPath) {
+    for (const char* extension : {".vtc", ".nii.gz", ".nii"}) {
+        const std::string ending = extension;
+        if (dataPath.size() > ending.size() &&
+            dataPath.compare(dataPath.size() - ending.size(), ending.size(), ending) == 0)
+            return dataPath.substr(0, dataPath.size() - ending.size()) + "_design.rtc";
+    }
+    return dataPath + "_design.rtc";
 }
 
 std::string statisticLines(const PredictorSummary& s, const ReportSummary& summary) {
@@ -444,7 +491,7 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return kExitError;
     }
     if (options.value().help) {
-        out << reportUsage();
+        out << options.value().printText;
         return 0;
     }
     Result<ReportInput> input = readInputs(options.value());

@@ -1,17 +1,17 @@
 // `tavimo-standin report`: fits the GLM to a simulated VTC (or a NIfTI image)
 // and writes the report folder.
 //
-//   tavimo-standin report DATA --design FILE [--out DIR] [--exclude NAME]...
+//   tavimo-standin report DATA [--design FILE] [--out DIR] [--exclude NAME]...
 //                         [--contrast "NAME: EXPR"]... [--alpha A] [--fdr Q]
 //                         [--p P] [--truth MAP]
 //
 // DATA is a .vtc file or a .nii/.nii.gz image; FILE is a design matrix file
-// with one row per volume of DATA. The model holds every predictor of FILE
-// except the excluded ones, plus a constant. The statistics are the
-// predictors, then the contrasts (see contrast.h). When no contrast and no
-// exclusion is given and the predictors together nearly reproduce the
-// constant (constantExplained() above kFillsRun: the conditions fill the
-// run), the statistics are each predictor against the others instead.
+// with one row per volume of DATA, by default designPathFor(DATA). The options
+// are parsed with CLI11 (cli/command_line.h): --option=value, --version. The model holds every
+// predictor of FILE except the excluded ones, plus a constant. The statistics are the predictors,
+// then the contrasts (see contrast.h). When no contrast and no exclusion is given and the
+// predictors together nearly reproduce the constant (constantExplained() above kFillsRun: the
+// conditions fill the run), the statistics are each predictor against the others instead.
 // Thresholds: Bonferroni at A, FDR at Q, uncorrected at P (thresholds.h).
 // The truth map is MAP, else DATA's truthPathFor() when that file exists.
 //
@@ -40,9 +40,11 @@ namespace simtrove::analysis {
 inline constexpr double kFillsRun = 0.9;
 
 struct ReportOptions {
-    bool help = false;
+    bool help = false;      // --help or --version: print printText and exit
+    std::string printText;  // the help or version text
     std::string data;
     std::string design;
+    bool designBeside = false;  // design found by name beside the data
     std::string outDir = "report";
     std::vector<std::string> exclude;
     std::vector<std::string> contrasts;  // "NAME: EXPR" as given
@@ -52,6 +54,10 @@ struct ReportOptions {
 
 formats::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args);
 std::string reportUsage();
+
+// NAME_design.rtc beside DATA (NAME.vtc, NAME.nii or NAME.nii.gz): the design
+// matrix the stand-in writes beside every saved VTC.
+std::string designPathFor(const std::string& dataPath);
 
 // The inputs of one report, already read.
 struct ReportInput {

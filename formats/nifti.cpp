@@ -2,13 +2,18 @@
 
 #if SIMTROVE_HAVE_NIFTI
 #include <nifti1_io.h>
+#include <zlib.h>
 #endif
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "formats/output_file.h"
 
 namespace simtrove::formats {
 namespace {
@@ -25,6 +30,12 @@ struct ImageDeleter {
         nifti_image_free(image);
     }
 };
+
+// The library prints its own "** ERROR" and "++ WARNING" lines on stderr; this
+// program reports every failure itself, once, with the file's name.
+void quietLibrary() {
+    nifti_set_debug_level(0);
+}
 
 void describeGeometry(nifti_image& image, const VtcGeometry& g, const char* description) {
     const float r = float(g.resolution);
@@ -70,12 +81,20 @@ struct ImageLayout {
     const char* compression;  // znz mode: "wb1h" Huffman only, "wb6" deflate
 };
 
-// Creates the file with its header and hands it, still open, to writeBody.
+// The system's reason for the last failed call, or EIO when it left none.
+int lastError() {
+    return errno != 0 ? errno : EIO;
+}
+
+// Creates the temporary file with its header, hands it, still open, to
+// writeBody and renames it to `path` when everything was written.
 template <typename WriteBody>
-std::string writeImage(const std::string& path, const VtcGeometry& g, const ImageLayout& layout,
-                       WriteBody&& writeBody) {
-    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
-    nifti_set_debug_level(0);  // failures are reported by the caller, once
+std::string writeImage(const std::string& path, std::string_view kind, const VtcGeometry& g,
+                       const ImageLayout& layout, WriteBody&& writeBody) {
+    auto fail = [&](const std::string& why) {
+        return path + ": cannot write " + std::string(kind) + ": " + why;
+    };
+    quietLibrary();
     std::unique_ptr<nifti_image, ImageDeleter> image(
         nifti_make_new_nim(layout.dims, layout.datatype, 0));
     if (!image) return fail("out of memory");
@@ -83,31 +102,43 @@ std::string writeImage(const std::string& path, const VtcGeometry& g, const Imag
     // library's own among them) take dim[4] as the volume count, so they are 1.
     for (int i = layout.dims[0] + 1; i < 8; ++i) image->dim[i] = 1;
     image->nt = image->dim[4];
-    if (nifti_set_filenames(image.get(), path.c_str(), 0, 1) != 0) return fail("invalid file name");
+    OutputFile output(path);
+    if (nifti_set_filenames(image.get(), output.temporaryPath().c_str(), 0, 1) != 0)
+        return fail("invalid file name");
     image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
     image->scl_slope = 1.0f;
     image->scl_inter = 0.0f;
     describeGeometry(*image, g, layout.description);
     nifti_set_iname_offset(image.get());
+    errno = 0;
     znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */,
                                               layout.compression, nullptr, nullptr);
-    if (znz_isnull(file)) return fail("cannot create the file");
+    if (znz_isnull(file)) return writeFailure(path, kind, lastError());
+    errno = 0;
     bool ok = writeBody(file);
-    if (znzclose(file) != 0) ok = false;
-    return ok ? std::string() : fail("write error");
+    int error = ok ? 0 : lastError();
+    // Compressed data still buffered reach the disk only here.
+    if (znzclose(file) != 0 && ok) {
+        ok = false;
+        error = lastError();
+    }
+    if (!ok) return writeFailure(path, kind, error);
+    return output.commit(kind);
 }
 
 }  // namespace
 #endif
 
 std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
-                           std::span<const float> samples) {
+                           std::span<const float> samples, std::string_view kind) {
+    auto fail = [&](const std::string& why) {
+        return path + ": cannot write " + std::string(kind) + ": " + why;
+    };
 #if !SIMTROVE_HAVE_NIFTI
     (void)g;
     (void)samples;
-    return path + ": cannot write NIfTI: this build has no NIfTI library";
+    return fail("this build has no NIfTI library");
 #else
-    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
     if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
     if (g.timePoints < 1) return fail("the VTC has no time points");
@@ -120,7 +151,7 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
                              NIFTI_TYPE_FLOAT32,
                              "simulated VTC (tavimo-standin)",
                              "wb1h"};
-    return writeImage(path, g, layout, [&](znzFile file) {
+    return writeImage(path, kind, g, layout, [&](znzFile file) {
         // NIfTI stores volume after volume; the VTC keeps each time course together.
         const std::size_t voxels = std::size_t(g.voxelCount());
         const std::size_t timePoints = std::size_t(g.timePoints);
@@ -136,13 +167,15 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
 }
 
 std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
-                                 std::span<const std::int16_t> labels) {
+                                 std::span<const std::int16_t> labels, std::string_view kind) {
+    auto fail = [&](const std::string& why) {
+        return path + ": cannot write " + std::string(kind) + ": " + why;
+    };
 #if !SIMTROVE_HAVE_NIFTI
     (void)g;
     (void)labels;
-    return path + ": cannot write NIfTI: this build has no NIfTI library";
+    return fail("this build has no NIfTI library");
 #else
-    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
     if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
     if (labels.size() != g.voxelCount()) return fail("label count does not match the geometry");
@@ -151,7 +184,7 @@ std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
                              NIFTI_TYPE_INT16,
                              "simulated signal labels (tavimo-standin)",
                              "wb6"};
-    return writeImage(path, g, layout, [&](znzFile file) {
+    return writeImage(path, kind, g, layout, [&](znzFile file) {
         const std::size_t bytes = labels.size_bytes();
         return nifti_write_buffer(file, labels.data(), bytes) == bytes;
     });
@@ -216,32 +249,91 @@ bool supported(int datatype) {
 }  // namespace
 #endif
 
+#if SIMTROVE_HAVE_NIFTI
+namespace {
+
+struct GzCloser {
+    void operator()(gzFile_s* file) const { gzclose(file); }
+};
+
+// The image's data bytes, read past the header with zlib, which reads plain
+// files as they are. The library's own reader fills missing data with zeros
+// and only warns, so a cut file is refused here, with both sizes.
+Result<std::vector<unsigned char>> readImageData(const std::string& path,
+                                                 const nifti_image& header) {
+    using R = Result<std::vector<unsigned char>>;
+    const std::uint64_t offset = std::uint64_t(std::max(header.iname_offset, 0));
+    const std::uint64_t dataBytes = std::uint64_t(header.nvox) * std::uint64_t(header.nbyper);
+    std::unique_ptr<gzFile_s, GzCloser> file(gzopen(header.iname, "rb"));
+    if (!file) return R::failure(path + ": cannot read: " + std::strerror(errno ? errno : EIO));
+    std::vector<unsigned char> skipped(
+        static_cast<std::size_t>(std::min<std::uint64_t>(offset, 1 << 16)));
+    std::vector<unsigned char> data(static_cast<std::size_t>(dataBytes));
+    std::uint64_t found = 0;
+    bool ended = false;
+    auto readInto = [&](unsigned char* into, std::uint64_t count) {
+        while (count > 0 && !ended) {
+            const unsigned chunk = unsigned(std::min<std::uint64_t>(count, 1u << 20));
+            const int got = gzread(file.get(), into, chunk);
+            if (got <= 0) {
+                ended = true;
+                break;
+            }
+            found += std::uint64_t(got);
+            into += got;
+            count -= std::uint64_t(got);
+        }
+    };
+    for (std::uint64_t left = offset; left > 0 && !ended;) {
+        const std::uint64_t part = std::min<std::uint64_t>(left, skipped.size());
+        const std::uint64_t before = found;
+        readInto(skipped.data(), part);
+        left -= found - before;
+    }
+    readInto(data.data(), dataBytes);
+    if (found < offset + dataBytes) {
+        const bool compressed = nifti_is_gzfile(header.iname);
+        return R::failure(path + ": the file is shorter than its header says: " +
+                          std::to_string(offset + dataBytes) + " bytes expected, " +
+                          std::to_string(found) + " found" +
+                          (compressed ? " (after decompression)" : ""));
+    }
+    if (header.byteorder != nifti_short_order() && header.swapsize > 1)
+        nifti_swap_Nbytes(std::size_t(header.nvox), header.swapsize, data.data());
+    return data;
+}
+
+}  // namespace
+#endif
+
 Result<VolumeSeries> readNiftiSeries(const std::string& path) {
     using R = Result<VolumeSeries>;
 #if !SIMTROVE_HAVE_NIFTI
     return R::failure(path + ": cannot read NIfTI: this build has no NIfTI library");
 #else
+    quietLibrary();
     // Headers first: refuse what cannot fit before the data are read.
-    std::unique_ptr<nifti_image, OwningImageDeleter> header(nifti_image_read(path.c_str(), 0));
-    if (!header) return R::failure(path + ": cannot read as NIfTI-1");
+    std::unique_ptr<nifti_image, OwningImageDeleter> image(nifti_image_read(path.c_str(), 0));
+    if (!image) return R::failure(path + ": cannot read as NIfTI-1");
     // Writers may leave the sizes past a 3-D image's rank at 0: one volume.
-    if (header->ndim <= 3) header->nt = 1;
-    if (header->ndim < 1 || header->ndim > 4 || header->nx < 1 || header->ny < 1 ||
-        header->nz < 1 || header->nt < 1)
+    if (image->ndim <= 3) image->nt = 1;
+    if (image->ndim < 1 || image->ndim > 4 || image->nx < 1 || image->ny < 1 || image->nz < 1 ||
+        image->nt < 1)
         return R::failure(path + ": expected a 3-D or 4-D image");
     const std::uint64_t samples =
-        std::uint64_t(header->nx) * header->ny * header->nz * std::uint64_t(header->nt);
+        std::uint64_t(image->nx) * image->ny * image->nz * std::uint64_t(image->nt);
     if (samples > kMaxVtcSamples)
         return R::failure(path + ": more than " + std::to_string(kMaxVtcSamples) + " samples");
-    if (!supported(header->datatype))
+    if (!supported(image->datatype))
         return R::failure(path + ": unsupported data type " +
-                          nifti_datatype_string(header->datatype));
-    std::unique_ptr<nifti_image, OwningImageDeleter> image(nifti_image_read(path.c_str(), 1));
-    if (!image || !image->data) return R::failure(path + ": cannot read the image data");
+                          nifti_datatype_string(image->datatype));
+    image->nvox = std::size_t(samples);
+    Result<std::vector<unsigned char>> data = readImageData(path, *image);
+    if (!data) return R::failure(data.error());
 
     VolumeSeries series;
     series.grid.dims = {image->nx, image->ny, image->nz};
-    series.volumes = header->nt;
+    series.volumes = image->nt;
     series.grid.resolution = std::max(1, int(std::lround(std::fabs(image->dx))));
     const mat44& m = image->sform_code > 0 ? image->sto_xyz : image->qto_xyz;
     for (int a = 0; a < 3; ++a) series.grid.start[std::size_t(a)] = int(std::lround(m.m[a][3]));
@@ -251,11 +343,13 @@ Result<VolumeSeries> readNiftiSeries(const std::string& path) {
     const std::size_t T = std::size_t(series.volumes);
     const bool scaled =
         image->scl_slope != 0.0f && (image->scl_slope != 1.0f || image->scl_inter != 0.0f);
+    nifti_image view = *image;
+    view.data = data.value().data();
     series.samples.resize(voxels * T);
     for (std::size_t t = 0; t < T; ++t)
         for (std::size_t v = 0; v < voxels; ++v) {
             float value = 0.0f;
-            sampleAt(*image, t * voxels + v, &value);
+            sampleAt(view, t * voxels + v, &value);
             if (scaled) value = float(double(value) * image->scl_slope + image->scl_inter);
             series.samples[v * T + t] = value;
         }

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/result.h"
@@ -32,15 +33,19 @@ namespace simtrove::formats {
 
 bool hasNiftiExtension(const std::string& path);
 
-// Empty on success, else "PATH: cannot write NIfTI: reason". `samples` in the
-// VTC layout (time fastest); the image is written volume by volume.
+// Empty on success, else "PATH: cannot write KIND: reason" (KIND says what the
+// image is to the user, e.g. "the NIfTI copy"). `samples` in the VTC layout
+// (time fastest); the image is written volume by volume. The file appears
+// under PATH only when complete (output_file.h).
 std::string writeNiftiFile(const std::string& path, const VtcGeometry& geometry,
-                           std::span<const float> samples);
+                           std::span<const float> samples,
+                           std::string_view kind = "the NIfTI image");
 
 // One label per voxel, x fastest (DimX x DimY x DimZ values); scl_slope 1,
 // scl_inter 0. Errors as writeNiftiFile.
 std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& geometry,
-                                 std::span<const std::int16_t> labels);
+                                 std::span<const std::int16_t> labels,
+                                 std::string_view kind = "the NIfTI image");
 
 struct VolumeSeries {
     VolumeGrid grid;

@@ -47,6 +47,11 @@ std::string parseInterval(const std::vector<std::string_view>& tokens, Interval&
     return {};
 }
 
+bool looksNumeric(std::string_view token) {
+    const char c = token.empty() ? ' ' : token[0];
+    return (c >= '0' && c <= '9') || c == '-' || c == '+';
+}
+
 class ProtocolTextReader {
   public:
     explicit ProtocolTextReader(const std::string& fileName) : file_(fileName) {}
@@ -92,9 +97,9 @@ class ProtocolTextReader {
         std::string_view content = trim(line);
         std::vector<std::string_view> tokens = splitWhitespace(content);
         if (tokens[0] == "condition") return startCondition(trim(content.substr(9)), number);
-        if (tokens.size() != 2)
-            return "expected \"condition NAME\" or an interval \"FIRST LAST\", got " +
-                   quotedToken(content);
+        // A misspelt keyword is not a malformed interval: say what was expected.
+        if (tokens.size() != 2 || !looksNumeric(tokens[0]))
+            return "expected \"condition NAME\" or \"FIRST LAST\", got " + quotedToken(content);
         if (protocol_.conditions.empty()) return "interval before the first condition";
         Interval interval;
         std::string problem = parseInterval(tokens, interval);

@@ -19,14 +19,16 @@ class VoiTextReader {
             if (lines[i].find('\0') != std::string_view::npos)
                 return fail(i + 1, "contains a NUL byte");
             if (isBlankOrComment(lines[i])) continue;
-            if (std::string problem = readLine(trim(lines[i])); !problem.empty())
-                return fail(i + 1, problem);
+            if (std::string problem = readLine(trim(lines[i]), i + 1); !problem.empty())
+                return fail(problemLine_ != 0 ? problemLine_ : i + 1, problem);
         }
         if (expect_ == Expect::Magic)
             return Result<VoiSet>::failure(file_ + ": empty file; expected \"simtrove-vois 1\"");
         if (expect_ == Expect::Space)
             return Result<VoiSet>::failure(file_ + ": expected \"coordinate-space CODE\"");
         if (set_.vois.empty()) return Result<VoiSet>::failure(file_ + ": the file defines no VOI");
+        if (std::string problem = lastVoiProblem(); !problem.empty())
+            return fail(lastVoiLine_, problem);
         return std::move(set_);
     }
 
@@ -35,7 +37,13 @@ class VoiTextReader {
         return Result<VoiSet>::failure(located(file_, line, what));
     }
 
-    std::string readLine(std::string_view line) {
+    // A VOI without voxels would place no signal and tell nobody.
+    std::string lastVoiProblem() const {
+        if (set_.vois.empty() || !set_.vois.back().coordinates.empty()) return {};
+        return "VOI " + quotedToken(set_.vois.back().name) + " has no voxel lines";
+    }
+
+    std::string readLine(std::string_view line, std::size_t number) {
         std::vector<std::string_view> tokens = splitWhitespace(line);
         switch (expect_) {
             case Expect::Magic:
@@ -59,7 +67,14 @@ class VoiTextReader {
             case Expect::Content:
                 break;
         }
-        if (tokens[0] == "voi") return startVoi(trim(line.substr(3)));
+        if (tokens[0] == "voi") {
+            if (std::string problem = lastVoiProblem(); !problem.empty()) {
+                problemLine_ = lastVoiLine_;
+                return problem;
+            }
+            lastVoiLine_ = number;
+            return startVoi(trim(line.substr(3)));
+        }
         if (tokens.size() != 3)
             return "expected \"voi NAME\" or a voxel \"X Y Z\", got " + quotedToken(line);
         if (set_.vois.empty()) return "voxel before the first VOI";
@@ -87,6 +102,8 @@ class VoiTextReader {
 
     std::string file_;
     Expect expect_ = Expect::Magic;
+    std::size_t lastVoiLine_ = 0;
+    std::size_t problemLine_ = 0;
     VoiSet set_;
 };
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "formats/output_file.h"
 #include "formats/text_input.h"
 
 namespace simtrove::formats {
@@ -14,6 +15,7 @@ namespace {
 
 constexpr char kMagic[8] = {'S', 'I', 'M', 'T', 'R', 'V', 'T', 'C'};
 constexpr std::uint32_t kVersion = 1;
+constexpr const char* kVtcKind = "the VTC";
 
 void putU32(unsigned char* out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -86,8 +88,10 @@ std::string writeVtcFile(const std::string& path, const VtcGeometry& g,
     putU32(header + 56, std::bit_cast<std::uint32_t>(g.repetitionTime));
     putU32(header + 60, std::uint32_t(protocol.size()));
 
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    auto failure = [&] { return path + ": cannot write: " + std::strerror(errno); };
+    OutputFile output(path);
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(output.temporaryPath().c_str(), "wb"));
+    auto failure = [&] { return writeFailure(path, kVtcKind, errno ? errno : EIO); };
     if (!file) return failure();
     bool ok = std::fwrite(header, 1, sizeof header, file.get()) == sizeof header &&
               std::fwrite(protocol.data(), 1, protocol.size(), file.get()) == protocol.size();
@@ -100,9 +104,9 @@ std::string writeVtcFile(const std::string& path, const VtcGeometry& g,
             putU32(chunk.data() + 4 * i, std::bit_cast<std::uint32_t>(samples[start + i]));
         ok = std::fwrite(chunk.data(), 1, chunk.size(), file.get()) == chunk.size();
     }
-    if (!ok) return failure();
+    if (!ok || std::fflush(file.get()) != 0) return failure();
     if (std::fclose(file.release()) != 0) return failure();
-    return {};
+    return output.commit(kVtcKind);
 }
 
 Result<VtcFile> parseVtc(std::string_view bytes, const std::string& fileName) {

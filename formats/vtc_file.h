@@ -61,8 +61,9 @@ struct VtcFile {
     std::vector<float> samples;
 };
 
-// Empty on success, else "PATH: cannot write: reason". Paths longer than
-// kMaxLinkedProtocolLength are cut there.
+// Empty on success, else "PATH: cannot write the VTC: reason". The file
+// appears under PATH only when complete (output_file.h). Linked protocol paths
+// longer than kMaxLinkedProtocolLength are cut there.
 std::string writeVtcFile(const std::string& path, const VtcGeometry& geometry,
                          std::string_view linkedProtocol, std::span<const float> samples);
 

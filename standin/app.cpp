@@ -1,10 +1,14 @@
 #include "standin/app.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
+#include <sstream>
 
+#include "formats/nifti.h"
+#include "formats/output_file.h"
 #include "formats/protocol.h"
 #include "formats/text_input.h"
 #include "formats/voi_file.h"
@@ -29,6 +33,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kMainJobTimePoints = 250;
+// The Windows build has no NIfTI library: it writes no NIfTI copy unasked.
+constexpr bool kHaveNifti = SIMTROVE_HAVE_NIFTI != 0;
 
 struct Inputs {
     VoiSet vois;
@@ -55,13 +61,17 @@ Result<Inputs> readInputs(const Options& options) {
     return inputs;
 }
 
+// The reason given is the first one: why creating failed, else why what is
+// there is no directory.
 std::string prepareOutDir(const std::string& outDir) {
-    std::error_code error;
-    fs::create_directories(outDir, error);
-    if (!fs::is_directory(outDir, error))
-        return outDir + ": cannot create the output directory" +
-               (error ? ": " + error.message() : std::string());
-    return {};
+    std::error_code created, checked;
+    fs::create_directories(outDir, created);
+    if (fs::is_directory(outDir, checked)) return {};
+    const std::string reason = created                       ? created.message()
+                               : fs::exists(outDir, checked) ? std::strerror(ENOTDIR)
+                               : checked                     ? checked.message()
+                                                             : std::strerror(ENOENT);
+    return outDir + ": cannot create the output directory: " + reason;
 }
 
 // Volumes of the built-in protocol: the run's time points when an option gives
@@ -79,12 +89,13 @@ Result<std::string> writeBuiltinProtocol(const std::string& outDir, int volumes)
         return Result<std::string>::failure(path +
                                             ": path of the built-in protocol is longer than " +
                                             std::to_string(kHostPathCapacity - 1) + " characters");
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << formatProtocolText(builtinBlockProtocol(volumes),
-                               "Built-in block design of tavimo-standin: Rest and Task alternate\n"
-                               "every 10 volumes.");
-    file.close();
-    if (!file) return Result<std::string>::failure(path + ": cannot write the built-in protocol");
+    const std::string problem = formats::writeFileAtomically(
+        path,
+        formatProtocolText(builtinBlockProtocol(volumes),
+                           "Built-in block design of tavimo-standin: Rest and Task alternate\n"
+                           "every 10 volumes."),
+        "the built-in protocol");
+    if (!problem.empty()) return Result<std::string>::failure(problem);
     return path;
 }
 
@@ -132,11 +143,15 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
     if (!parsed) return fail(env.err, parsed.error() + " (see --help)");
     const Options& options = parsed.value();
     if (options.help) {
-        env.out << usageText();
+        env.out << options.printText;
         return kExitCompleted;
     }
     Result<Inputs> inputs = readInputs(options);
     if (!inputs) return fail(env.err, inputs.error());
+    // Nothing is written before the plug-in has loaded.
+    Result<PluginLibrary> library =
+        loadPluginLibrary(pluginFilePath(options.pluginPath, env.programPath));
+    if (!library) return fail(env.err, library.error());
     if (std::string problem = prepareOutDir(options.outDir); !problem.empty())
         return fail(env.err, problem);
 
@@ -147,29 +162,32 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
         if (!withDefaults) return fail(env.err, withDefaults.error());
         answers = std::move(withDefaults).value();
     }
-    const std::string logPath = (fs::path(options.outDir) / kLogFileName).string();
-    std::ofstream log(logPath, std::ios::binary | std::ios::trunc);
-    if (!log) return fail(env.err, logPath + ": cannot write the log");
+    // The log is kept in memory and written whole at the end; its lines also
+    // go to standard output as they come.
+    std::ostringstream log;
 
     Terminal terminal;
     if (env.inIsTerminal && !embedded) terminal = {&env.in, &env.err};
     Dialogs dialogs(std::move(answers), std::move(inputs.value().script), terminal, env.err);
-    HostConfig config{options.hostVersion,    options.hasVmr, options.vmrDims,
-                      options.cross,          options.vtcBox, options.resolution,
-                      options.repetitionTime, options.outDir, options.nifti || embedded,
-                      options.voisFile};
+    HostConfig config{
+        options.hostVersion,    options.hasVmr, options.vmrDims,
+        options.cross,          options.vtcBox, options.resolution,
+        options.repetitionTime, options.outDir, (options.nifti || embedded) && kHaveNifti,
+        options.voisFile};
     HostSession session(std::move(config), std::move(inputs.value().vois), dialogs,
                         {env.out, env.err, env.errIsTerminal, &log});
     InstalledHostSession installed(session);
 
-    Result<PluginOutcome> outcome =
-        runPluginLibrary(pluginFilePath(options.pluginPath, env.programPath));
+    Result<PluginOutcome> outcome = runPlugin(library.value());
     if (!outcome) return fail(env.err, outcome.error());
     if (options.timings) session.timings().print(env.err);
     dialogs.reportUnused();
-    log.close();
-    if (!log) return fail(env.err, logPath + ": cannot write the log");
-    if (outcome.value().initialised && !outcome.value().completed)
+    const std::string logPath = (fs::path(options.outDir) / kLogFileName).string();
+    if (std::string problem = formats::writeFileAtomically(logPath, log.str(), "the log");
+        !problem.empty())
+        return fail(env.err, problem);
+    // A run that the stand-in ended has said why already, in one line.
+    if (outcome.value().initialised && !outcome.value().completed && !dialogs.ended())
         env.err << "tavimo-standin: the run ended with false: " << session.endingExplanation()
                 << "\n";
     if (session.failed() || dialogs.failed()) return kExitError;

@@ -1,10 +1,9 @@
 #include "standin/companion_files.h"
 
-#include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "formats/nifti.h"
+#include "formats/output_file.h"
 
 namespace simtrove::standin {
 
@@ -26,12 +25,9 @@ void note(CompanionFiles& files, const std::string& path, const std::string& pro
         files.problems.push_back(problem);
 }
 
-std::string writeText(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) return path + ": cannot write: " + std::strerror(errno);
-    return {};
+void writeText(CompanionFiles& files, const std::string& path, const std::string& text,
+               const char* kind) {
+    note(files, path, formats::writeFileAtomically(path, text, kind));
 }
 
 #if SIMTROVE_HAVE_NIFTI
@@ -43,9 +39,8 @@ void writeTruth(CompanionFiles& files, const std::string& base, const Simulation
         files.problems.push_back(map + ": cannot write the truth map: " + labels.error());
         return;
     }
-    note(files, map, writeNiftiLabelImage(map, record.geometry, labels.value()));
-    const std::string sidecar = base + "_truth.json";
-    note(files, sidecar, writeText(sidecar, truthSidecarJson(record)));
+    note(files, map, writeNiftiLabelImage(map, record.geometry, labels.value(), "the truth map"));
+    writeText(files, base + "_truth.json", truthSidecarJson(record), "the truth map's sidecar");
 }
 #endif
 
@@ -59,17 +54,18 @@ std::string companionBase(const std::string& savedPath) {
 }
 
 CompanionFiles writeCompanionFiles(const std::string& base, bool niftiWritten,
-                                   const SimulationRecord& record, const Protocol& protocol) {
+                                   const SimulationRecord& record, const Protocol& protocol,
+                                   const std::string& designMatrix) {
     CompanionFiles files;
 #if SIMTROVE_HAVE_NIFTI
     writeTruth(files, base, record);
-    if (niftiWritten)
-        note(files, base + ".json", writeText(base + ".json", dataSidecarJson(record)));
+    if (niftiWritten) writeText(files, base + ".json", dataSidecarJson(record), "the sidecar");
 #else
     (void)niftiWritten;
 #endif
-    const std::string events = base + "_events.tsv";
-    note(files, events, writeText(events, formatEventsTsv(protocol, record.repetitionTime)));
+    writeText(files, base + "_events.tsv", formatEventsTsv(protocol, record.repetitionTime),
+              "the events table");
+    writeText(files, base + "_design.rtc", designMatrix, "the design matrix");
     return files;
 }
 

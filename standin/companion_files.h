@@ -6,9 +6,11 @@
 //                      the geometry of the data's NIfTI copy;
 //   BASE_truth.json    its sidecar (bids_sidecar.h);
 //   BASE_events.tsv    the protocol as a BIDS events table (seconds);
+//   BASE_design.rtc    the run's design matrix (the report finds it by name);
 //   BASE.json          the data's sidecar, when BASE.nii[.gz] was written.
-// Builds without the NIfTI library write only the events table. Each file is
-// written whole or reported; one failure does not stop the others.
+// Builds without the NIfTI library write only the events table and the design
+// matrix. Each file appears whole under its name or is reported ("PATH: cannot
+// write KIND: reason"); one failure does not stop the others.
 #pragma once
 
 #include <string>
@@ -29,6 +31,7 @@ std::string companionBase(const std::string& savedPath);
 
 CompanionFiles writeCompanionFiles(const std::string& base, bool niftiWritten,
                                    const SimulationRecord& record,
-                                   const formats::Protocol& protocol);
+                                   const formats::Protocol& protocol,
+                                   const std::string& designMatrix);
 
 }  // namespace simtrove::standin

@@ -91,6 +91,12 @@ std::string optionFor(PromptKind kind) {
             return "--protocol";
         case PromptKind::Save:
             return "--save";
+        case PromptKind::VoiPredictor:
+            return "--voi-predictors";
+        case PromptKind::PositionX:
+        case PromptKind::PositionY:
+        case PromptKind::PositionZ:
+            return "--position";
         default:
             return "its option";
     }
@@ -206,8 +212,30 @@ void Dialogs::scriptError(const AnswerLine& answer, std::string_view prompt,
                           const std::string& expected) {
     diagnostics_ << kError << located(script_.fileName, answer.line, "answer ")
                  << quotedToken(answer.text) << " does not fit " << shortPrompt(prompt) << ": "
-                 << expected << "\n";
+                 << expected << "; the run ends here\n";
+    endRun(scriptLine(answer) + " does not fit " + shortPrompt(prompt));
+}
+
+void Dialogs::endRun(const std::string& reason) {
+    if (ended_) return;
+    ended_ = true;
     failed_ = true;
+    endReason_ = reason;
+    cancellation_.reset();
+}
+
+// A given number outside the prompt's bounds is not quietly changed into
+// another run than the one asked for: it ends the run like an answer that
+// does not fit.
+int Dialogs::checkGiven(int value, std::string_view prompt, int minimum, int maximum,
+                        const std::string& where) {
+    if (minimum > maximum) return clampScripted(value, prompt, minimum, maximum);
+    if (value >= minimum && value <= maximum) return value;
+    diagnostics_ << kError << where << " " << value << " is outside " << bounds(minimum, maximum)
+                 << ", the bounds of " << shortPrompt(prompt) << "; the run ends here\n";
+    endRun(where + " " + std::to_string(value) + " is outside the bounds of " +
+           shortPrompt(prompt));
+    return 0;
 }
 
 int Dialogs::clampScripted(int value, std::string_view prompt, int minimum, int maximum) {
@@ -226,9 +254,11 @@ int Dialogs::clampScripted(int value, std::string_view prompt, int minimum, int 
 }
 
 int Dialogs::askInteger(std::string_view prompt, int defaultValue, int minimum, int maximum) {
+    if (ended_) return 0;
     const PromptKind kind = classifyIntegerPrompt(prompt);
     std::optional<NumberAnswer> given;
-    std::string source = optionFor(kind) + " cancel";
+    std::string source = optionFor(kind);
+    std::string where = source;
     switch (kind) {
         case PromptKind::TimePoints:
             given = answers_.timePoints;
@@ -254,20 +284,20 @@ int Dialogs::askInteger(std::string_view prompt, int defaultValue, int minimum, 
     if (!given) {
         if (std::optional<AnswerLine> line = nextScripted()) {
             source = scriptLine(*line);
+            where = located(script_.fileName, line->line, "answer");
             if (isCancel(line->text)) {
                 given = NumberAnswer{true, 0};
             } else if (std::optional<int> value = parseInt(line->text)) {
                 given = NumberAnswer{false, *value};
             } else {
                 scriptError(*line, prompt, "expected a whole number or cancel");
-                noteCancelled(prompt, kind, "because " + source + " does not fit it");
                 return 0;
             }
         }
     }
     if (given) {
-        if (!given->cancel) return clampScripted(given->value, prompt, minimum, maximum);
-        noteCancelled(prompt, kind, "by " + source);
+        if (!given->cancel) return checkGiven(given->value, prompt, minimum, maximum, where);
+        noteCancelled(prompt, kind, "by " + source + (source == optionFor(kind) ? " cancel" : ""));
         return 0;
     }
     if (terminal_.in != nullptr)
@@ -305,6 +335,7 @@ int Dialogs::askIntegerOnTerminal(std::string_view prompt, int defaultValue, int
 }
 
 bool Dialogs::askYesNo(std::string_view question) {
+    if (ended_) return false;
     const PromptKind kind = classifyQuestion(question);
     if (kind == PromptKind::UseVois && answers_.useVois) return *answers_.useVois;
     if (kind == PromptKind::UseCross && answers_.useCross) return *answers_.useCross;
@@ -339,6 +370,7 @@ std::optional<std::string> Dialogs::askSaveFile(std::string_view title,
 
 std::optional<std::string> Dialogs::askFile(bool save, std::string_view title,
                                             std::string_view defaultName, std::string_view filter) {
+    if (ended_) return std::nullopt;
     const PromptKind kind = save ? PromptKind::Save : PromptKind::Protocol;
     const std::optional<FileAnswer>& given = save ? answers_.save : answers_.protocol;
     if (given) {
@@ -355,7 +387,6 @@ std::optional<std::string> Dialogs::askFile(bool save, std::string_view title,
             scriptError(
                 *line, title,
                 "a path may have at most " + std::to_string(kMaxPathLength) + " characters");
-            noteCancelled(title, kind, "because " + scriptLine(*line) + " does not fit it");
             return std::nullopt;
         }
         return line->text;
@@ -387,6 +418,7 @@ std::optional<std::string> Dialogs::askFile(bool save, std::string_view title,
 }
 
 void Dialogs::reportUnused() {
+    if (ended_) return;  // the run ended before their prompts came
     if (nextLine_ < script_.answers.size())
         diagnostics_ << kWarning << script_.fileName << ": " << script_.answers.size() - nextLine_
                      << " answer(s) not used, from line " << script_.answers[nextLine_].line

@@ -10,12 +10,17 @@
 //      default and bounds, asked again until the answer fits;
 //   4. the default the plug-in offered ("no" for a question; an open-file
 //      dialog is cancelled, a save dialog takes the offered name).
-// Scripted or default integers outside the offered bounds are clamped with a
+// A given answer (option or answers file) that does not fit its prompt (a
+// word for a number, a number outside the offered bounds, a path over 260
+// characters) is an error that ends the run: it is reported in one line naming
+// the option or the file and line, failed() and ended() become true, and every
+// later prompt is cancelled without a word (a question answers no), so that
+// no later answer is taken out of step and nothing is saved. endRun() ends the
+// run the same way for a failure outside the dialogs (a protocol that cannot
+// be loaded). The offered default outside the bounds is clamped with a
 // warning; when the bounds hold no value at all the prompt counts as
-// cancelled. A scripted answer that does not fit its prompt (a word for a
-// number, a path over 260 characters) is an error: it is reported, the prompt
-// counts as cancelled and failed() becomes true. A cancelled number prompt
-// returns 0. takeCancellation() says why the last prompt counted as cancelled.
+// cancelled. A cancelled number prompt returns 0. takeCancellation() says why
+// the last prompt counted as cancelled.
 #pragma once
 
 #include <array>
@@ -112,8 +117,12 @@ class Dialogs {
     std::optional<std::string> askSaveFile(std::string_view title, std::string_view defaultName,
                                            std::string_view filter);
 
-    // A scripted answer did not fit its prompt.
+    // A given answer did not fit its prompt, or endRun() was called.
     bool failed() const { return failed_; }
+    // The run was ended: every later prompt is cancelled.
+    bool ended() const { return ended_; }
+    void endRun(const std::string& reason);
+    const std::string& endReason() const { return endReason_; }
     // Once after a prompt that counted as cancelled, one phrase such as "the
     // condition prompt was cancelled by --condition cancel"; else nothing.
     std::optional<std::string> takeCancellation();
@@ -122,6 +131,8 @@ class Dialogs {
 
   private:
     std::optional<AnswerLine> nextScripted();
+    int checkGiven(int value, std::string_view prompt, int minimum, int maximum,
+                   const std::string& where);
     int clampScripted(int value, std::string_view prompt, int minimum, int maximum);
     int askIntegerOnTerminal(std::string_view prompt, int defaultValue, int minimum, int maximum);
     std::optional<std::string> askFile(bool save, std::string_view title,
@@ -139,6 +150,8 @@ class Dialogs {
     Terminal terminal_;
     std::ostream& diagnostics_;
     bool failed_ = false;
+    bool ended_ = false;
+    std::string endReason_;
     std::optional<std::string> cancellation_;
 };
 

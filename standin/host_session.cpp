@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <new>
 #include <ostream>
 
 #include "formats/nifti.h"
+#include "formats/output_file.h"
 #include "formats/text_input.h"
 #include "standin/companion_files.h"
 
@@ -152,6 +152,7 @@ int HostSession::getVersion(int* major, int* minor, int* subMinor) {
 }
 
 std::string HostSession::endingExplanation() const {
+    if (dialogs_.ended()) return dialogs_.endReason();
     return lastEnding_.empty() ? "no prompt was cancelled and no message was shown" : lastEnding_;
 }
 
@@ -250,6 +251,10 @@ int HostSession::getSaveFileName(const char* title, const char* defaultName, con
     const int chosen = answerFileDialog(
         dialogs_.askSaveFile(text(title), text(defaultName), text(filter)), buffer);
     noteCancellation();
+    // The simulation lives only in memory: discarding it is said, once.
+    if (chosen == 0 && !dialogs_.ended())
+        console_.err << "tavimo-standin: the simulation was not saved: " << lastEnding_ << "\n"
+                     << std::flush;
     return chosen;
 }
 
@@ -400,13 +405,13 @@ void HostSession::loadProtocol(const std::string& path) {
     protocol_ = Protocol{};
     protocolPath_ = path;
     Result<std::string> bytes = readFileBytes(path);
-    if (!bytes) {
-        hostError("Cannot load the protocol: " + bytes.error());
-        return;
-    }
-    Result<Protocol> parsed = parseProtocolFile(bytes.value(), path, repetitionTime());
+    Result<Protocol> parsed = bytes ? parseProtocolFile(bytes.value(), path, repetitionTime())
+                                    : Result<Protocol>::failure(bytes.error());
     if (!parsed) {
+        // Without its protocol the run cannot be the one asked for: it ends
+        // here, and no later prompt is blamed for it.
         hostError("Cannot load the protocol: " + parsed.error());
+        dialogs_.endRun("Cannot load the protocol: " + parsed.error());
         return;
     }
     protocol_ = std::move(parsed).value();
@@ -416,14 +421,14 @@ float* HostSession::getVtcFloatData() {
     return vtc_ ? vtc_->samples.data() : nullptr;
 }
 
-std::string HostSession::writeVtc(const std::string& path) {
+std::string HostSession::writeVtc(const std::string& path, std::string_view kind) {
     const VtcGeometry g = vtcGeometry();
     const std::span<const float> samples(vtc_->samples.data(), std::size_t(g.sampleCount()));
     const Phase phase = hasNiftiExtension(path) ? Phase::SaveNifti : Phase::SaveVtc;
     timings_.begin(phase);
     std::string problem;
     if (phase == Phase::SaveNifti) {
-        problem = writeNiftiFile(path, g, samples);
+        problem = writeNiftiFile(path, g, samples, kind);
     } else {
         const std::string linked =
             fieldText(vtc_->header.LinkedProtocolFile, sizeof vtc_->header.LinkedProtocolFile);
@@ -434,6 +439,7 @@ std::string HostSession::writeVtc(const std::string& path) {
 }
 
 int HostSession::saveVtc(const char* fileName) {
+    if (dialogs_.ended()) return 0;  // a run that was ended saves nothing
     if (fileName == nullptr || fileName[0] == '\0') {
         hostError("Cannot save the VTC: no file name.");
         return 0;
@@ -448,8 +454,12 @@ int HostSession::saveVtc(const char* fileName) {
     int result = 1;
     bool anyWritten = false, niftiWritten = false;
     for (const std::string& target : targets) {
-        if (std::string problem = writeVtc(target); !problem.empty()) {
-            hostError("Cannot save the VTC: " + problem);
+        const bool copy = target != path;
+        const char* kind = copy                        ? "the NIfTI copy of the VTC"
+                           : hasNiftiExtension(target) ? "the VTC as NIfTI"
+                                                       : "the VTC";
+        if (std::string problem = writeVtc(target, kind); !problem.empty()) {
+            hostError(problem);
             result = 0;
         } else {
             wrote(target);
@@ -467,10 +477,10 @@ void HostSession::writeCompanions(const std::string& savedPath, bool niftiWritte
     for (const Predictor& predictor : designMatrix_.predictors())
         record.predictors.push_back(predictor.name);
     const CompanionFiles files =
-        writeCompanionFiles(companionBase(savedPath), niftiWritten, record, protocol_);
+        writeCompanionFiles(companionBase(savedPath), niftiWritten, record, protocol_,
+                            formats::formatDesignMatrix(designMatrix_.predictors()));
     for (const std::string& path : files.written) wrote(path);
-    for (const std::string& problem : files.problems)
-        hostError("Cannot save beside the VTC: " + problem);
+    for (const std::string& problem : files.problems) hostError(problem);
 }
 
 int HostSession::getProtocol(prt_header* header) {
@@ -544,18 +554,17 @@ float* HostSession::getPredictor(int predictorIndex) {
 }
 
 int HostSession::saveDesignMatrix(const char* fileName) {
+    if (dialogs_.ended()) return 0;  // a run that was ended saves nothing
     if (fileName == nullptr || fileName[0] == '\0') {
         hostError("Cannot save the design matrix: no file name.");
         return 0;
     }
     const std::string path = resolveOutputPath(fileName);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << formats::formatDesignMatrix(designMatrix_.predictors());
-    file.close();
+    const std::string problem = formats::writeFileAtomically(
+        path, formats::formatDesignMatrix(designMatrix_.predictors()), "the design matrix");
     timings_.end(Phase::DesignMatrix);
-    if (!file) {
-        hostError("Cannot save the design matrix: " + path +
-                  ": cannot write: " + std::strerror(errno));
+    if (!problem.empty()) {
+        hostError(problem);
         return 0;
     }
     wrote(path);

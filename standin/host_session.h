@@ -29,6 +29,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/protocol.h"
@@ -134,7 +135,7 @@ class HostSession {
     void clearProgress();
     void loadProtocol(const std::string& path);
     void wrote(const std::string& path);
-    std::string writeVtc(const std::string& path);
+    std::string writeVtc(const std::string& path, std::string_view kind);
     void writeCompanions(const std::string& savedPath, bool niftiWritten);
     void noteAnswer(const std::string& prompt, int answer);
     void noteCancellation();

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <memory>
 
+#include "cli/command_line.h"
 #include "formats/text_input.h"
 #include "host/records.h"
 
@@ -152,56 +154,168 @@ bool store(std::optional<T> value, U& target) {
 
 using Handler = std::function<bool(ValueReader&, Options&, std::map<std::string, bool>&)>;
 
-const std::map<std::string, Handler>& handlers() {
-    static const std::map<std::string, Handler> table = {
-        {"--help", [](ValueReader&, Options& o, auto&) { return o.help = true; }},
-        {"-h", [](ValueReader&, Options& o, auto&) { return o.help = true; }},
-        {"--plugin",
+constexpr const char* kProgramGroup = "Options";
+constexpr const char* kHostGroup = "Host documents";
+constexpr const char* kAnswerGroup = "Answers to the plug-in's prompts";
+
+// One option: its name, how many values it takes, how help shows them, and
+// what it does with them.
+struct OptionSpec {
+    const char* name;
+    int values;
+    const char* group;
+    const char* valueNames;
+    const char* description;
+    Handler handle;
+};
+
+const std::vector<OptionSpec>& optionSpecs() {
+    static const std::vector<OptionSpec> table = {
+        {"--plugin", 1, kProgramGroup, "PATH",
+         "plug-in library (default: libsimtrove.so built beside the program)",
          [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.pluginPath); }},
-        {"--out", [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.outDir); }},
-        {"--host-version",
+        {"--out", 1, kProgramGroup, "DIR",
+         "output directory for relative save paths, the log and the built-in protocol "
+         "(default: the current directory; created)",
+         [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.outDir); }},
+        {"--ask", 0, kProgramGroup, "",
+         "no embedded answers: ask every unanswered prompt on the terminal",
+         [](ValueReader&, Options& o, auto&) { return o.ask = true; }},
+        {"--nifti", 0, kProgramGroup, "",
+         "also write a NIfTI copy (NAME.nii.gz) beside a saved VTC",
+         [](ValueReader& in, Options& o, auto&) {
+             if (SIMTROVE_HAVE_NIFTI == 0) {
+                 in.fail("this build has no NIfTI library; it writes .vtc files");
+                 return false;
+             }
+             return o.nifti = true;
+         }},
+        {"--timings", 0, kProgramGroup, "",
+         "print the time of each phase of the run (design matrix, noise, signal, saving the VTC "
+         "and the NIfTI copy) on stderr",
+         [](ValueReader&, Options& o, auto&) { return o.timings = true; }},
+        {"--host-version", 1, kHostGroup, "MAJOR.MINOR.SUB",
+         "version the host reports (default 2.4.0)",
          [](ValueReader& in, Options& o, auto&) { return store(parseVersion(in), o.hostVersion); }},
-        {"--vmr-dims", [](ValueReader& in, Options& o,
-                          auto&) { return store(in.integers<3>(1, kMaxVmrDim), o.vmrDims); }},
-        {"--no-vmr", [](ValueReader&, Options& o, auto&) { return !(o.hasVmr = false); }},
-        {"--cross",
+        {"--vmr-dims", 3, kHostGroup, "X Y Z", "size of the current VMR (default 256 256 256)",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(in.integers<3>(1, kMaxVmrDim), o.vmrDims);
+         }},
+        {"--no-vmr", 0, kHostGroup, "", "no current VMR",
+         [](ValueReader&, Options& o, auto&) { return !(o.hasVmr = false); }},
+        {"--cross", 3, kHostGroup, "X Y Z",
+         "cross-hair position (default: the VMR centre, 128 128 128)",
          [](ValueReader& in, Options& o, auto& given) {
              return (given["cross"] = store(in.integers<3>(INT32_MIN, INT32_MAX), o.cross));
          }},
-        {"--vtc-box",
+        {"--vtc-box", 6, kHostGroup, "X0 X1 Y0 Y1 Z0 Z1",
+         "VMR range covered by a new VTC, ends exclusive (default: centred, 41 215 68 188 59 "
+         "197)",
          [](ValueReader& in, Options& o, auto& given) {
              return (given["box"] = store(in.integers<6>(INT32_MIN, INT32_MAX), o.vtcBox));
          }},
-        {"--resolution", [](ValueReader& in, Options& o,
-                            auto&) { return store(in.integer(1, kMaxResolution), o.resolution); }},
-        {"--tr", [](ValueReader& in, Options& o,
-                    auto&) { return store(parseRepetitionTime(in), o.repetitionTime); }},
-        {"--vois", [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.voisFile); }},
-        {"--answers",
-         [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.answersFile); }},
-        {"--nifti", [](ValueReader&, Options& o, auto&) { return o.nifti = true; }},
-        {"--timings", [](ValueReader&, Options& o, auto&) { return o.timings = true; }},
-        {"--ask", [](ValueReader&, Options& o, auto&) { return o.ask = true; }},
-        {"--time-points", [](ValueReader& in, Options& o,
-                             auto&) { return store(in.numberOrCancel(), o.answers.timePoints); }},
-        {"--protocol", [](ValueReader& in, Options& o,
-                          auto&) { return store(in.pathOrCancel(), o.answers.protocol); }},
-        {"--use-vois",
+        {"--resolution", 1, kHostGroup, "R", "VTC voxel edge in VMR voxels, 1 to 16 (default 3)",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(in.integer(1, kMaxResolution), o.resolution);
+         }},
+        {"--tr", 1, kHostGroup, "SECONDS", "repetition time, 0.01 to 10 (default 2)",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(parseRepetitionTime(in), o.repetitionTime);
+         }},
+        {"--vois", 1, kHostGroup, "FILE", "VOI file to offer as the current VOIs (default: none)",
+         [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.voisFile); }},
+        {"--time-points", 1, kAnswerGroup, "N|cancel", "number of simulated time points",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(in.numberOrCancel(), o.answers.timePoints);
+         }},
+        {"--protocol", 1, kAnswerGroup, "PATH|cancel",
+         "protocol file (.prt text format or events.tsv)",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(in.pathOrCancel(), o.answers.protocol);
+         }},
+        {"--use-vois", 1, kAnswerGroup, "yes|no", "use the VOIs to define clusters",
          [](ValueReader& in, Options& o, auto&) { return store(in.yesNo(), o.answers.useVois); }},
-        {"--voi-predictors", [](ValueReader& in, Options& o,
-                                auto&) { return store(parseList(in), o.answers.voiPredictors); }},
-        {"--condition", [](ValueReader& in, Options& o,
-                           auto&) { return store(in.numberOrCancel(), o.answers.condition); }},
-        {"--use-cross",
+        {"--voi-predictors", 1, kAnswerGroup, "N,N,...",
+         "predictor (1-based condition) for each VOI, in order",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(parseList(in), o.answers.voiPredictors);
+         }},
+        {"--condition", 1, kAnswerGroup, "N|cancel", "condition of the cluster (1-based)",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(in.numberOrCancel(), o.answers.condition);
+         }},
+        {"--use-cross", 1, kAnswerGroup, "yes|no", "cluster at the cross-hair",
          [](ValueReader& in, Options& o, auto&) { return store(in.yesNo(), o.answers.useCross); }},
-        {"--position",
+        {"--position", 3, kAnswerGroup, "X Y Z", "cluster centre when not at the cross-hair",
          [](ValueReader& in, Options& o, auto&) {
              return store(in.integers<3>(INT32_MIN, INT32_MAX), o.answers.position);
          }},
-        {"--save", [](ValueReader& in, Options& o,
-                      auto&) { return store(in.pathOrCancel(), o.answers.save); }},
+        {"--save", 1, kAnswerGroup, "PATH|cancel",
+         "VTC file name (.vtc, or .nii/.nii.gz for NIfTI)",
+         [](ValueReader& in, Options& o, auto&) {
+             return store(in.pathOrCancel(), o.answers.save);
+         }},
+        {"--answers", 1, kAnswerGroup, "FILE",
+         "answers file: one answer per prompt, in order, for prompts that no option above "
+         "answers",
+         [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.answersFile); }},
     };
     return table;
+}
+
+constexpr const char* kDescription =
+    "Stands in for the host application: loads the Simtrove plug-in, runs it and answers its "
+    "calls with real documents and files. Without any answer option it runs the main job: 250 "
+    "time points, a built-in block protocol, cluster mode at the cross-hair with condition 2, "
+    "saving Simulated.vtc and Simulated.nii.gz. Each answer option changes only its own prompt "
+    "of the main job. Beside every saved VTC go NAME_truth.nii.gz (which voxels carry which "
+    "predictor), NAME_events.tsv, NAME_design.rtc (the run's design matrix) and JSON sidecars "
+    "(NAME.json beside a NIfTI copy, NAME_truth.json).";
+
+constexpr const char* kFooter = R"(
+Unless --answers or --ask is given, the main job's embedded answers (the built-in
+protocol, VOIs yes, cross-hair yes) answer what no option answers, the other
+prompts take the plug-in's default, and a NIfTI copy is written. With --answers
+or --ask, prompts without an answer are asked on the terminal when standard input
+is one; otherwise they take the plug-in's default (a question: no; the protocol
+dialog: cancel). An answer that does not fit its prompt (a word for a number, a
+number outside the prompt's bounds) ends the run there: nothing more is answered
+or saved. A run that ends with false says on stderr why.
+
+Exit status: 0 when the plug-in's run completed, 1 when it refused, was
+cancelled or failed, 2 on errors of this program (options, unreadable input files,
+files that could not be written, answers that do not fit their prompt).
+
+tavimo-standin report DATA [--design FILE] [--out DIR] analyses a simulated VTC
+(GLM, t-maps, pictures, report.html); see tavimo-standin report --help.)";
+
+struct CommandLine {
+    CLI::App app;
+    std::vector<std::vector<std::string>> values;  // per option of optionSpecs()
+    std::vector<CLI::Option*> options;
+};
+
+// The parser of the program's options. Every option takes up to its number
+// of values, so that too few are reported by the option's own check.
+std::unique_ptr<CommandLine> makeCommandLine() {
+    auto line = std::make_unique<CommandLine>();
+    cli::configureApp(line->app, "tavimo-standin");
+    line->app.description(kDescription);
+    line->app.footer(kFooter);
+    const std::vector<OptionSpec>& specs = optionSpecs();
+    line->values.resize(specs.size());
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        const OptionSpec& spec = specs[i];
+        CLI::Option* option =
+            spec.values == 0 ? line->app.add_flag(spec.name, spec.description)
+                             : line->app.add_option(spec.name, line->values[i], spec.description)
+                                   ->expected(0, spec.values)
+                                   ->type_name(spec.valueNames)
+                                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        option->group(spec.group);
+        line->options.push_back(option);
+    }
+    return line;
 }
 
 std::string checkGeometry(Options& o, bool crossGiven, bool boxGiven) {
@@ -242,21 +356,24 @@ std::array<int, 6> defaultVtcBox(const std::array<int, 3>& vmrDims) {
 
 Result<Options> parseCommandLine(const std::vector<std::string>& args) {
     Options options;
+    std::unique_ptr<CommandLine> line = makeCommandLine();
+    const cli::ParseOutcome outcome = cli::parseArguments(line->app, args);
+    if (outcome.kind == cli::ParseOutcome::Kind::Error)
+        return Result<Options>::failure(outcome.text);
+    if (outcome.kind == cli::ParseOutcome::Kind::Print) {
+        options.help = true;
+        options.printText = outcome.text;
+        return options;
+    }
     std::map<std::string, bool> given;
-    std::size_t next = 0;
-    while (next < args.size()) {
-        const std::string& option = args[next++];
-        auto handler = handlers().find(option);
-        if (handler == handlers().end()) {
-            if (option.rfind("-", 0) == 0)
-                return Result<Options>::failure("unknown option " + quotedToken(option));
-            return Result<Options>::failure("unexpected argument " + quotedToken(option));
-        }
-        ValueReader reader(args, next, option);
-        if (!handler->second(reader, options, given) && !reader.error.empty())
+    const std::vector<OptionSpec>& specs = optionSpecs();
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        if (line->options[i]->count() == 0) continue;
+        std::size_t next = 0;
+        ValueReader reader(line->values[i], next, specs[i].name);
+        if (!specs[i].handle(reader, options, given) && !reader.error.empty())
             return Result<Options>::failure(reader.error);
     }
-    if (options.help) return options;
     if (std::string problem = checkGeometry(options, given["cross"], given["box"]);
         !problem.empty())
         return Result<Options>::failure(problem);
@@ -264,62 +381,11 @@ Result<Options> parseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string usageText() {
-    return R"(Usage: tavimo-standin [OPTION]...
-Stands in for the host application: loads the Simtrove plug-in, runs it and
-answers its calls with real documents and files. Without any answer option it
-runs the main job: 250 time points, a built-in block protocol, cluster mode at
-the cross-hair with condition 2, saving Simulated.vtc and Simulated.nii.gz. Each
-answer option changes only its own prompt of the main job. Beside every saved
-VTC go NAME_truth.nii.gz (which voxels carry which predictor), NAME_events.tsv
-and JSON sidecars (NAME.json beside a NIfTI copy, NAME_truth.json).
+    return makeCommandLine()->app.help();
+}
 
-Program:
-  --plugin PATH         plug-in library (default: libsimtrove.so built beside the program)
-  --out DIR             output directory for relative save paths, the log and the
-                        built-in protocol (default: the current directory; created)
-  --ask                 no embedded answers: ask every unanswered prompt on the terminal
-  --nifti               also write a NIfTI copy (NAME.nii.gz) beside a saved VTC
-  --timings             print the time of each phase of the run (design matrix,
-                        noise, signal, saving the VTC and the NIfTI copy) on stderr
-  -h, --help            show this text and exit
-
-Host documents:
-  --host-version MAJOR.MINOR.SUB   version the host reports (default 2.4.0)
-  --vmr-dims X Y Z      size of the current VMR (default 256 256 256)
-  --no-vmr              no current VMR
-  --cross X Y Z         cross-hair position (default: the VMR centre, 128 128 128)
-  --vtc-box X0 X1 Y0 Y1 Z0 Z1   VMR range covered by a new VTC, ends exclusive
-                        (default: centred, 41 215 68 188 59 197)
-  --resolution R        VTC voxel edge in VMR voxels, 1 to 16 (default 3)
-  --tr SECONDS          repetition time, 0.01 to 10 (default 2)
-  --vois FILE           VOI file to offer as the current VOIs (default: none)
-
-Answers to the plug-in's prompts:
-  --time-points N|cancel        number of simulated time points
-  --protocol PATH|cancel        protocol file (.prt text format or events.tsv)
-  --use-vois yes|no             use the VOIs to define clusters
-  --voi-predictors N,N,...      predictor (1-based condition) for each VOI, in order
-  --condition N|cancel          condition of the cluster (1-based)
-  --use-cross yes|no            cluster at the cross-hair
-  --position X Y Z              cluster centre when not at the cross-hair
-  --save PATH|cancel            VTC file name (.vtc, or .nii/.nii.gz for NIfTI)
-  --answers FILE                answers file: one answer per prompt, in order, for
-                                prompts that no option above answers
-
-Unless --answers or --ask is given, the main job's embedded answers (the built-in
-protocol, VOIs yes, cross-hair yes) answer what no option answers, the other
-prompts take the plug-in's default, and a NIfTI copy is written. With --answers
-or --ask, prompts without an answer are asked on the terminal when standard input
-is one; otherwise they take the plug-in's default (a question: no; the protocol
-dialog: cancel). A run that ends with false says on stderr why.
-
-Exit status: 0 when the plug-in's run completed, 1 when it refused, was
-cancelled or failed, 2 on errors of this program (options, unreadable input files,
-files that could not be written, answers that do not fit their prompt).
-
-tavimo-standin report DATA --design FILE [--out DIR] analyses a simulated VTC
-(GLM, t-maps, pictures, report.html); see tavimo-standin report --help.
-)";
+std::string versionText() {
+    return cli::versionText("tavimo-standin");
 }
 
 }  // namespace simtrove::standin

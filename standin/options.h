@@ -3,8 +3,10 @@
 // parseCommandLine() turns the arguments (without the program name) into
 // Options, checking every value and the geometry as a whole (cross-hair and
 // VTC box inside the VMR, at least one VTC voxel per axis); errors come back
-// as one line without a prefix. usageText() is the --help text, which lists
-// every option.
+// as one line without a prefix. The parser is CLI11 with the project's
+// conventions (cli/command_line.h): `--option value` or `--option=value`,
+// the last of a repeated option counts, --help and --version. usageText() is
+// the --help text, which lists every option.
 #pragma once
 
 #include <array>
@@ -29,7 +31,8 @@ inline constexpr int kMaxVmrDim = 4096;
 inline constexpr std::array<int, 3> kDefaultBoxExtent = {174, 120, 138};
 
 struct Options {
-    bool help = false;
+    bool help = false;       // --help or --version: print printText and exit
+    std::string printText;   // the help or version text
     std::string pluginPath;  // empty: the plug-in built beside the program
     std::string outDir = ".";
     std::array<int, 3> hostVersion = kDefaultHostVersion;
@@ -53,5 +56,7 @@ formats::Result<Options> parseCommandLine(const std::vector<std::string>& args);
 std::array<int, 6> defaultVtcBox(const std::array<int, 3>& vmrDims);
 
 std::string usageText();
+// "tavimo-standin (Simtrove) VERSION".
+std::string versionText();
 
 }  // namespace simtrove::standin

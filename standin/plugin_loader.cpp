@@ -12,15 +12,20 @@ using formats::Result;
 
 // Unloading the library before the process ends would only hide where its
 // allocations came from, so it is never closed.
-Result<PluginOutcome> runPluginLibrary(const std::string& path) {
+Result<PluginLibrary> loadPluginLibrary(const std::string& path) {
     std::string error;
     void* library = loadLibrary(path, error);
     if (library == nullptr)
-        return Result<PluginOutcome>::failure("cannot load the plug-in: " + error);
+        return Result<PluginLibrary>::failure("cannot load the plug-in: " + error);
+    void* factory = findLibraryFunction(library, "createPlugin");
+    if (factory == nullptr)
+        return Result<PluginLibrary>::failure(path + ": not a plug-in (no createPlugin)");
+    return PluginLibrary{path, factory};
+}
+
+Result<PluginOutcome> runPlugin(const PluginLibrary& library) {
     using Factory = TavimoPluginInterface*(SIMTROVE_CDECL*)();
-    auto createPlugin = reinterpret_cast<Factory>(findLibraryFunction(library, "createPlugin"));
-    if (createPlugin == nullptr)
-        return Result<PluginOutcome>::failure(path + ": not a plug-in (no createPlugin)");
+    auto createPlugin = reinterpret_cast<Factory>(library.createPlugin);
     TavimoPluginInterface* plugin = nullptr;
     try {
         plugin = createPlugin();

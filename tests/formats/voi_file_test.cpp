@@ -40,6 +40,8 @@ TEST(VoiFile, EveryMalformedFileNamesFileLineAndProblem) {
         {"", "v.voi: empty file; expected \"simtrove-vois 1\""},
         {"simtrove-vois 1\n", "v.voi: expected \"coordinate-space CODE\""},
         {head, "v.voi: the file defines no VOI"},
+        {head + "voi A\nvoi B\n1 2 3\n", "v.voi:3: VOI \"A\" has no voxel lines"},
+        {head + "voi A\n1 2 3\n\nvoi B\n", "v.voi:6: VOI \"B\" has no voxel lines"},
         {"voi A\n", "v.voi:1: expected \"simtrove-vois 1\" on the first line"},
         {"simtrove-vois 7\n",
          "v.voi:1: unsupported VOI format version \"7\" (this program reads version 1)"},

@@ -82,7 +82,7 @@ TEST(VtcFile, WritesAndReadsBackEverything) {
 TEST(VtcFile, ReportsAnUnwritablePath) {
     const VtcGeometry g = smallGeometry();
     EXPECT_EQ(writeVtcFile("/nonexistent-dir/x.vtc", g, "", rampSamples(g)),
-              "/nonexistent-dir/x.vtc: cannot write: No such file or directory");
+              "/nonexistent-dir/x.vtc: cannot write the VTC: No such file or directory");
     EXPECT_EQ(readVtcFile("/nonexistent-dir/x.vtc").error(),
               "/nonexistent-dir/x.vtc: cannot read: No such file or directory");
 }
