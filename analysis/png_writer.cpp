@@ -15,7 +15,7 @@ constexpr const char* kKind = "the picture";
 
 std::string writePng(const std::string& path, const RgbImage& image) {
     if (image.width() < 1 || image.height() < 1)
-        return path + ": cannot write PNG: the picture is empty";
+        return path + ": cannot write " + kKind + ": the picture is empty";
     png_image png;
     std::memset(&png, 0, sizeof png);
     png.version = PNG_IMAGE_VERSION;

@@ -364,30 +364,40 @@ std::unique_ptr<ReportCommandLine> makeReportCommandLine() {
     app.add_option("--design", o.design,
                    "design matrix file, one row per volume (default: DATA's NAME_design.rtc "
                    "beside it)")
-        ->type_name("FILE");
-    app.add_option("--out", o.outDir, "report folder (default: report; created)")->type_name("DIR");
+        ->type_name("FILE")
+        ->expected(0, 1);
+    app.add_option("--out", o.outDir, "report folder (default: report; created)")
+        ->type_name("DIR")
+        ->expected(0, 1);
     app.add_option("--exclude", o.exclude,
                    "leave this predictor out of the model (repeatable), e.g. a rest condition "
                    "when the conditions fill the whole run")
         ->type_name("NAME")
+        ->expected(0, 1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--contrast", o.contrasts,
                    "also test a linear combination of predictors (repeatable), e.g. \"TvR: Task "
                    "- Rest\" or \"FH: 0.5*Faces + 0.5*Houses - Rest\"; without contrasts and "
                    "exclusions, conditions that fill the run are each tested against the others")
         ->type_name("\"NAME: EXPR\"")
+        ->expected(0, 1)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     app.add_option("--alpha", line->alpha,
                    "family-wise error rate of the Bonferroni threshold (default 0.05)")
-        ->type_name("A");
+        ->type_name("A")
+        ->expected(0, 1);
     app.add_option("--fdr", line->fdr,
                    "false discovery rate of the Benjamini-Hochberg threshold (default 0.05)")
-        ->type_name("Q");
-    app.add_option("--p", line->p, "uncorrected threshold (default 0.001)")->type_name("P");
+        ->type_name("Q")
+        ->expected(0, 1);
+    app.add_option("--p", line->p, "uncorrected threshold (default 0.001)")
+        ->type_name("P")
+        ->expected(0, 1);
     app.add_option("--truth", o.truth,
                    "truth map of the simulation (default: DATA's NAME_truth.nii.gz when it "
                    "exists): detection figures and ROC curves")
-        ->type_name("MAP");
+        ->type_name("MAP")
+        ->expected(0, 1);
     return line;
 }
 

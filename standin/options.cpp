@@ -29,8 +29,10 @@ class ValueReader {
 
     std::string error;
 
+    // The parser gives an option without a value (or with "--option=") an
+    // empty one.
     std::optional<std::string> text() {
-        if (next_ >= args_.size()) {
+        if (next_ >= args_.size() || (args_.size() == 1 && args_[0].empty())) {
             error = option_ + " needs a value";
             return std::nullopt;
         }

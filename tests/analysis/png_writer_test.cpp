@@ -51,8 +51,9 @@ TEST(PngWriter, RoundTripsEveryPixel) {
 
 TEST(PngWriter, ReportsWhatCannotBeWritten) {
     EXPECT_EQ(writePng("/nonexistent-dir/x.png", RgbImage(2, 2)),
-              "/nonexistent-dir/x.png: cannot write PNG: No such file or directory");
-    EXPECT_EQ(writePng("x.png", RgbImage(0, 0)), "x.png: cannot write PNG: the picture is empty");
+              "/nonexistent-dir/x.png: cannot write the picture: No such file or directory");
+    EXPECT_EQ(writePng("x.png", RgbImage(0, 0)),
+              "x.png: cannot write the picture: the picture is empty");
 }
 
 }  // namespace

@@ -28,13 +28,24 @@ TEST(ReportCommand, ParsesArguments) {
     EXPECT_EQ(o.value().truth, "t.nii.gz");
     EXPECT_EQ(parseReportArguments({"x.nii.gz", "--design", "d"}).value().outDir, "report");
     EXPECT_TRUE(parseReportArguments({"--help"}).value().help);
+    // --option=value as well; the design matrix defaults to the one beside the data.
+    const auto short_ = parseReportArguments({"run/Sim.nii.gz", "--out=r2", "--contrast=T: Task"});
+    ASSERT_TRUE(short_) << short_.error();
+    EXPECT_EQ(short_.value().outDir, "r2");
+    EXPECT_EQ(short_.value().contrasts, (std::vector<std::string>{"T: Task"}));
+    EXPECT_EQ(short_.value().design, "run/Sim_design.rtc");
+    EXPECT_EQ(designPathFor("a.b/x.vtc"), "a.b/x_design.rtc");
+    EXPECT_EQ(designPathFor("x.nii"), "x_design.rtc");
+    EXPECT_EQ(parseReportArguments({"a.vtc", "--version"})
+                  .value()
+                  .printText.rfind("tavimo-standin report (Simtrove) ", 0),
+              0u);
 
     const struct {
         std::vector<std::string> args;
         const char* error;
     } bad[] = {
         {{}, "no data file (a .vtc, .nii or .nii.gz file)"},
-        {{"a.vtc"}, "no design matrix (--design FILE)"},
         {{"a.vtc", "--design"}, "--design needs a value"},
         {{"a.vtc", "--design", "d", "b.vtc"}, "b.vtc: only one data file can be analysed"},
         {{"a.vtc", "--design", "d", "--alpha", "1"},
@@ -43,7 +54,8 @@ TEST(ReportCommand, ParsesArguments) {
          "--alpha 0.05x: expected a number between 0 and 1"},
         {{"a.vtc", "--design", "d", "--fdr", "0"}, "--fdr 0: expected a number between 0 and 1"},
         {{"a.vtc", "--design", "d", "--contrast"}, "--contrast needs a value"},
-        {{"a.vtc", "--bogus"}, "--bogus: unknown option (see tavimo-standin report --help)"},
+        {{"a.vtc", "--exclude"}, "--exclude needs a value"},
+        {{"a.vtc", "--bogus"}, "unknown option \"--bogus\" (see tavimo-standin report --help)"},
     };
     for (const auto& c : bad) EXPECT_EQ(parseReportArguments(c.args).error(), c.error);
 }

@@ -213,18 +213,20 @@ TEST(ReportEndToEnd, DetectsEachVoiWithItsPredictor) {
     fs::remove_all(dir);
 }
 
-// The command itself on the main job's files, as the README shows it: with
-// only --design, and the truth map that the stand-in wrote beside the data
-// found by its name.
+// The command itself on the main job's files, as the README shows it: the
+// design matrix and the truth map that the stand-in wrote beside the data
+// found by their names, even after another run in the same folder has
+// replaced plugin_created.rtc with a design of another length.
 TEST(ReportEndToEnd, CommandWritesTheFolder) {
     const fs::path dir = scratch("command");
     simulate("", dir);
+    simulate("--time-points 20 --save Other.vtc", dir);
     ASSERT_TRUE(fs::exists(dir / "Simulated_truth.nii.gz"));
+    ASSERT_EQ(readDesignMatrix((dir / "plugin_created.rtc").string()).value().volumes, 20);
     const std::string command = std::string(STANDIN_PROGRAM) + " report " +
-                                (dir / "Simulated.vtc").string() + " --design " +
-                                (dir / "plugin_created.rtc").string() + " --out " +
-                                (dir / "report").string() + " > " + (dir / "out.txt").string() +
-                                " 2> " + (dir / "err.txt").string();
+                                (dir / "Simulated.vtc").string() +
+                                " --out=" + (dir / "report").string() + " > " +
+                                (dir / "out.txt").string() + " 2> " + (dir / "err.txt").string();
     ASSERT_EQ(std::system(command.c_str()), 0);
     for (const char* name : {"report.html", "report.json", "tmap_Task_-_Rest.nii.gz",
                              "design_matrix.png", "slices_Task_-_Rest.png",

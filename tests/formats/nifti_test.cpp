@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 #include <nifti1_io.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+
+#include "formats/text_input.h"
 
 namespace simtrove::formats {
 namespace {
@@ -76,15 +80,15 @@ TEST(NiftiExportErrors, RefusesWhatItCannotWrite) {
     EXPECT_FALSE(hasNiftiExtension("x.vtc"));
     EXPECT_FALSE(hasNiftiExtension("nii"));
     EXPECT_EQ(writeNiftiFile("x.vtc", g, samples),
-              "x.vtc: cannot write NIfTI: the name must end in .nii or .nii.gz");
+              "x.vtc: cannot write the NIfTI image: the name must end in .nii or .nii.gz");
     EXPECT_EQ(writeNiftiFile("/nonexistent-dir/x.nii.gz", g, samples),
-              "/nonexistent-dir/x.nii.gz: cannot write NIfTI: cannot create the file");
+              "/nonexistent-dir/x.nii.gz: cannot write the NIfTI image: No such file or directory");
     EXPECT_EQ(writeNiftiFile("x.nii", g, std::vector<float>(3)),
-              "x.nii: cannot write NIfTI: sample count does not match the geometry");
+              "x.nii: cannot write the NIfTI image: sample count does not match the geometry");
     VtcGeometry empty = g;
     empty.timePoints = 0;
     EXPECT_EQ(writeNiftiFile("x.nii", empty, {}),
-              "x.nii: cannot write NIfTI: the VTC has no time points");
+              "x.nii: cannot write the NIfTI image: the VTC has no time points");
 }
 
 namespace fs = std::filesystem;
@@ -118,6 +122,74 @@ TEST(NiftiInput, ReadsWhatTheWriterWrites) {
     EXPECT_FALSE(readNiftiSeries((dir / "bad.nii").string()));
     EXPECT_EQ(readNiftiSeries((dir / "missing.nii").string()).error(),
               (dir / "missing.nii").string() + ": cannot read as NIfTI-1");
+    fs::remove_all(dir);
+}
+
+// A NIfTI-1 file holds a 348-byte header and 4 bytes of extension flags before
+// the data, float32 here: 352 + 4 * voxels * volumes bytes in all.
+TEST(NiftiInput, RefusesDataShorterThanTheHeaderSaysAndKeepsTheLibraryQuiet) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("formats_nifti_short_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const VtcGeometry g{0, 12, 0, 9, 0, 6, 3, 7, 2.0f};  // 4 x 3 x 2 voxels, 7 volumes
+    const std::uint64_t whole = 352 + 4 * 24 * 7;
+    std::vector<float> samples(std::size_t(g.sampleCount()));
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = float(i * 7919 % 1000);
+    for (const char* name : {"a.nii", "a.nii.gz"}) {
+        const std::string path = (dir / name).string();
+        ASSERT_EQ(writeNiftiFile(path, g, samples), "");
+        const std::string bytes = readFileBytes(path).value();
+        const bool compressed = std::string(name) == "a.nii.gz";
+        if (!compressed) {
+            EXPECT_EQ(bytes.size(), whole);
+        }
+        // Cut one sample short: the smallest loss there is.
+        const std::string cut = (dir / (std::string("cut_") + name)).string();
+        std::ofstream(cut, std::ios::binary)
+            << (compressed ? bytes.substr(0, bytes.size() - 12) : bytes.substr(0, whole - 4));
+        ::testing::internal::CaptureStderr();
+        const auto series = readNiftiSeries(cut);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+        ASSERT_FALSE(series);
+        const std::string expected =
+            cut + ": the file is shorter than its header says: " + std::to_string(whole) +
+            " bytes expected, ";
+        EXPECT_EQ(series.error().substr(0, expected.size()), expected) << series.error();
+        if (!compressed) {
+            EXPECT_EQ(series.error(), expected + std::to_string(whole - 4) + " found");
+        }
+        // A header alone is no image either, and the library says nothing about it.
+        std::ofstream(cut, std::ios::binary) << bytes.substr(0, compressed ? 40 : 100);
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(readNiftiSeries(cut));
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    }
+    fs::remove_all(dir);
+}
+
+// A file-size limit makes the write fail part-way as a full disk does: the
+// message names the file, its kind and the reason, and nothing is left.
+TEST(NiftiExportErrors, AFailedWriteLeavesNoFile) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("formats_nifti_full_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const VtcGeometry g{0, 60, 0, 60, 0, 60, 1, 4, 2.0f};  // 216000 voxels x 4: 3.4 MB
+    std::vector<float> samples(std::size_t(g.sampleCount()));
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = float(i % 977) * 0.37f;
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string plain = (dir / "t.nii").string(), packed = (dir / "t.nii.gz").string();
+    const std::string plainError = writeNiftiFile(plain, g, samples, "the t-map");
+    const std::string packedError = writeNiftiFile(packed, g, samples, "the t-map");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(plainError, plain + ": cannot write the t-map: File too large");
+    EXPECT_EQ(packedError, packed + ": cannot write the t-map: File too large");
+    EXPECT_TRUE(fs::is_empty(dir));
     fs::remove_all(dir);
 }
 

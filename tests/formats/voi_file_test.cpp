@@ -14,18 +14,16 @@ TEST(VoiFile, ReadsSpaceNamesAndVoxels) {
         "-10 20 30\n"
         "  11 21 31\r\n"
         "\n"
-        "voi Empty\n"
         "voi Right\n"
         "10000 -10000 0\n";
     Result<VoiSet> set = parseVoiText(text, "v.voi");
     ASSERT_TRUE(set) << set.error();
-    VoiSet expected{
-        3, {{"Left FFA", {-10, 20, 30, 11, 21, 31}}, {"Empty", {}}, {"Right", {10000, -10000, 0}}}};
+    VoiSet expected{3, {{"Left FFA", {-10, 20, 30, 11, 21, 31}}, {"Right", {10000, -10000, 0}}}};
     EXPECT_EQ(set.value(), expected);
     // The longest name that still fits the host's record.
     const std::string longest(kMaxVoiNameLength, 'v');
     Result<VoiSet> named =
-        parseVoiText("simtrove-vois 1\ncoordinate-space 0\nvoi " + longest, "v.voi");
+        parseVoiText("simtrove-vois 1\ncoordinate-space 0\nvoi " + longest + "\n1 2 3", "v.voi");
     ASSERT_TRUE(named) << named.error();
     EXPECT_EQ(named.value().vois[0].name, longest);
 }

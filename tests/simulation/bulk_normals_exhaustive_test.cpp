@@ -59,11 +59,7 @@ int wordOf(std::uint64_t value) {
 
 class BulkNormalsExhaustiveTest : public ::testing::TestWithParam<NoiseKernel> {
   protected:
-    void SetUp() override {
-        if (!noiseKernelAvailable(GetParam()))
-            GTEST_SKIP() << "the " << noiseKernelName(GetParam())
-                         << " kernel cannot run on this machine";
-    }
+    void SetUp() override { SIMTROVE_SKIP_UNLESS_KERNEL_RUNS(GetParam()); }
 };
 
 TEST_P(BulkNormalsExhaustiveTest, LogarithmOfEveryFloatBelowOne) {

@@ -87,9 +87,7 @@ class FastNoisePassKernelTest : public FastNoisePassTest,
   protected:
     void SetUp() override {
         FastNoisePassTest::SetUp();
-        if (!noiseKernelAvailable(GetParam()))
-            GTEST_SKIP() << "the " << noiseKernelName(GetParam())
-                         << " kernel cannot run on this machine";
+        SIMTROVE_SKIP_UNLESS_KERNEL_RUNS(GetParam());
     }
 };
 

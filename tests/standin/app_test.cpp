@@ -2,8 +2,11 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <set>
 
@@ -80,6 +83,8 @@ TEST(Program, OwnErrorsExitTwoWithOneLine) {
          "tavimo-standin: error: nul.answers:2: contains a NUL byte\n"},
         {{"--out", "file/sub"},
          "tavimo-standin: error: file/sub: cannot create the output directory: Not a directory\n"},
+        {{"--out", "file"},
+         "tavimo-standin: error: file: cannot create the output directory: Not a directory\n"},
         {{"--out", "o", "--plugin", "nothing.so"},
          "tavimo-standin: error: cannot load the plug-in: ./nothing.so: cannot open shared object "
          "file: No "
@@ -91,6 +96,43 @@ TEST(Program, OwnErrorsExitTwoWithOneLine) {
         EXPECT_EQ(run.err, c.err);
         EXPECT_EQ(run.out, "");
     }
+}
+
+// The first reason counts: the system's answer to creating the folder, not
+// that it is missing afterwards.
+TEST(Program, AnOutputFolderThatCannotBeCreatedGivesTheSystemsReason) {
+    ScratchDir scratch("outdir");
+    const std::string folder = "/sys/simtrove-test";  // sysfs refuses new folders
+    errno = 0;
+    const int made = mkdir(folder.c_str(), 0755);
+    ASSERT_NE(made, 0);
+    const std::string reason = std::strerror(errno);
+    ProgramRun run = runProgram({"--out", folder + "/sub"}, scratch.path().string(), scratch);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err, "tavimo-standin: error: " + folder +
+                           "/sub: cannot create the output directory: " + reason + "\n");
+}
+
+// Nothing is written before the plug-in has loaded.
+TEST(Program, APlugInThatCannotLoadLeavesNoFiles) {
+    ScratchDir scratch("noload");
+    ProgramRun run = runProgram({"--out", "o", "--plugin", "nothing.so", "--time-points", "5"},
+                                scratch.path().string(), scratch);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(scratch.path() / "o"));
+}
+
+TEST(Program, VersionAndValuesAfterAnEqualsSign) {
+    ScratchDir scratch("version");
+    ProgramRun version = runProgram({"--version"}, scratch.path().string(), scratch);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out.rfind("tavimo-standin (Simtrove) ", 0), 0u) << version.out;
+    ProgramRun report = runProgram({"report", "--version"}, scratch.path().string(), scratch);
+    EXPECT_EQ(report.out.rfind("tavimo-standin report (Simtrove) ", 0), 0u) << report.out;
+    ProgramRun equals =
+        runProgram({"--out=o", "--time-points=cancel"}, scratch.path().string(), scratch);
+    EXPECT_EQ(equals.exitCode, 1) << equals.err;
+    EXPECT_TRUE(std::filesystem::exists(scratch.path() / "o" / "simtrove.log"));
 }
 
 TEST(Program, APlugInThatRefusesToStartExitsOne) {

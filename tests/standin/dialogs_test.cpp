@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 namespace simtrove::standin {
@@ -95,18 +96,31 @@ TEST(Dialogs, UnansweredPromptsTakeTheOfferedDefaultsWithoutATerminal) {
     EXPECT_EQ(h.diagnostics.str(), "");
 }
 
-TEST(Dialogs, ScriptedNumbersOutsideTheBoundsAreClampedWithAWarning) {
-    PromptAnswers answers;
-    answers.timePoints = NumberAnswer{false, 2000};
-    answers.condition = NumberAnswer{false, 0};
-    Harness h(answers);
-    EXPECT_EQ(h.dialogs.askInteger(kTimePoints, 250, 1, 1000), 1000);
-    EXPECT_EQ(h.dialogs.askInteger(kCondition, 2, 1, 3), 1);
-    EXPECT_EQ(
-        h.diagnostics.str(),
-        "tavimo-standin: warning: answer 2000 to \"Enter number of simulated time points:\" is "
-        "outside 1 to 1000; using 1000\n"
-        "tavimo-standin: warning: answer 0 to \"Select condition:\" is outside 1 to 3; using 1\n");
+// Exactly at each end of the bounds a given number is taken; one step beyond,
+// from an option or from the answers file, it ends the run.
+TEST(Dialogs, GivenNumbersAreTakenUpToTheBoundsAndEndTheRunBeyond) {
+    struct Case {
+        std::optional<int> option;  // --time-points, else the file's first line
+        int value;
+        bool taken;
+    } cases[] = {
+        {1, 1, true},  {1000, 1000, true},  {std::nullopt, 1, true},  {std::nullopt, 1000, true},
+        {0, 0, false}, {1001, 1001, false}, {std::nullopt, 0, false}, {std::nullopt, 1001, false}};
+    for (const Case& c : cases) {
+        PromptAnswers answers;
+        if (c.option) answers.timePoints = NumberAnswer{false, *c.option};
+        Harness h(answers, (c.option ? "" : std::to_string(c.value) + "\n") + "2\n");
+        const std::string where = c.option ? "--time-points" : "a.txt:1: answer";
+        EXPECT_EQ(h.dialogs.askInteger(kTimePoints, 250, 1, 1000), c.taken ? c.value : 0);
+        EXPECT_EQ(h.dialogs.failed(), !c.taken);
+        // After the end nothing is answered, and the next line is not used out of step.
+        EXPECT_EQ(h.dialogs.askInteger(kCondition, 1, 1, 2), c.taken ? 2 : 0) << c.value;
+        EXPECT_EQ(h.diagnostics.str(),
+                  c.taken ? ""
+                          : "tavimo-standin: error: " + where + " " + std::to_string(c.value) +
+                                " is outside 1 to 1000, the bounds of \"Enter number of "
+                                "simulated time points:\"; the run ends here\n");
+    }
 }
 
 TEST(Dialogs, CancelAndEmptyBoundsGiveZero) {
@@ -121,28 +135,43 @@ TEST(Dialogs, CancelAndEmptyBoundsGiveZero) {
               "counted as cancelled\n");
 }
 
-TEST(Dialogs, ScriptedAnswersThatDoNotFitAreErrorsAndCancel) {
+// The first answer that does not fit ends the run: one line, and every later
+// prompt is cancelled without taking another line.
+TEST(Dialogs, AnAnswerThatDoesNotFitEndsTheRunAtItsPrompt) {
     const std::string longPath(261, 'p');
-    Harness h({}, "yes\n7\ncancel\n" + longPath + "\nCANCEL\nmaybe\n");
-    EXPECT_EQ(h.dialogs.askInteger(kTimePoints, 250, 1, 1000), 0);
-    EXPECT_FALSE(h.dialogs.askYesNo(kUseVois));  // "7"
-    EXPECT_EQ(h.dialogs.askOpenFile("Provide a protocol file:", "", "P"),
-              std::nullopt);                                                           // "cancel"
-    EXPECT_EQ(h.dialogs.askSaveFile(kSaveTitle, "Simulated.vtc", "V"), std::nullopt);  // too long
-    EXPECT_EQ(h.dialogs.askInteger(kCondition, 2, 1, 2), 0);                           // "CANCEL"
-    EXPECT_TRUE(h.dialogs.failed());
-    h.dialogs.reportUnused();
-    EXPECT_EQ(
-        h.diagnostics.str(),
-        "tavimo-standin: error: a.txt:1: answer \"yes\" does not fit \"Enter number of simulated "
-        "time points:\": expected a whole number or cancel\n"
-        "tavimo-standin: error: a.txt:2: answer \"7\" does not fit \"Do you want to use the "
-        "available VOIs to define simulated cl...\": expected yes or no\n"
-        "tavimo-standin: error: a.txt:4: answer \"" +
-            std::string(40, 'p') +
-            "...\" does not fit \"Enter Name For Saving Created VTC File:\": a path may have at "
-            "most 260 characters\n"
-            "tavimo-standin: warning: a.txt: 1 answer(s) not used, from line 6 on\n");
+    struct Case {
+        std::string script;
+        int misfit;  // 0 number, 1 question, 2 save dialog
+        std::string line;
+    } cases[] = {
+        {"yes\n", 0,
+         "a.txt:1: answer \"yes\" does not fit \"Enter number of simulated time points:\": "
+         "expected a whole number or cancel"},
+        {"7\n", 1,
+         "a.txt:1: answer \"7\" does not fit \"Do you want to use the available VOIs to define "
+         "simulated cl...\": expected yes or no"},
+        {longPath + "\n", 2,
+         "a.txt:1: answer \"" + std::string(40, 'p') +
+             "...\" does not fit \"Enter Name For Saving Created VTC File:\": a path may have "
+             "at most 260 characters"},
+    };
+    for (const Case& c : cases) {
+        Harness h({}, c.script + "2\nyes\nout.vtc\n");
+        // The answer each kind of prompt gives when its answer does not fit.
+        const bool cancelled = c.misfit == 0 ? h.dialogs.askInteger(kTimePoints, 250, 1, 1000) == 0
+                               : c.misfit == 1
+                                   ? !h.dialogs.askYesNo(kUseVois)
+                                   : !h.dialogs.askSaveFile(kSaveTitle, "Simulated.vtc", "V");
+        EXPECT_TRUE(cancelled);
+        EXPECT_TRUE(h.dialogs.failed());
+        EXPECT_TRUE(h.dialogs.ended());
+        EXPECT_EQ(h.dialogs.askInteger(kCondition, 2, 1, 2), 0);
+        EXPECT_FALSE(h.dialogs.askYesNo(kUseCross));
+        EXPECT_EQ(h.dialogs.askSaveFile(kSaveTitle, "Simulated.vtc", "V"), std::nullopt);
+        h.dialogs.reportUnused();
+        EXPECT_EQ(h.diagnostics.str(),
+                  "tavimo-standin: error: " + c.line + "; the run ends here\n");
+    }
 }
 
 TEST(Dialogs, LeftoverVoiPredictorsAreReported) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <set>
 
 #include "formats/text_input.h"
 #include "formats/vtc_file.h"
@@ -98,9 +99,11 @@ TEST(EndToEnd, ClusterModeWritesThePredictorIntoTheSphereOnly) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::string wrote;
     for (const char* file : {"plugin_created.rtc", "Cluster.vtc", "Cluster_truth.nii.gz",
-                             "Cluster_truth.json", "Cluster_events.tsv"})
+                             "Cluster_truth.json", "Cluster_events.tsv", "Cluster_design.rtc"})
         wrote += "tavimo-standin: wrote " + (out / file) + "\n";
     EXPECT_EQ(run.err, wrote);
+    // The run's own design matrix beside its VTC, under a name no other run takes.
+    EXPECT_EQ(readText(out / "Cluster_design.rtc"), readText(out / "plugin_created.rtc"));
     EXPECT_EQ(readText(out / "simtrove.log"), run.out);
     EXPECT_NE(run.out.find("// Plugin>  Selected position: X: 98  Y: 128  Z: 128\n"),
               std::string::npos);
@@ -283,22 +286,94 @@ TEST(EndToEnd, TheVmrChecksRefuseWithTheirMessages) {
         "requires a VMR with \"256\" dimensions,...\"\n");
 }
 
-TEST(EndToEnd, AnUnreadableProtocolIsNamedWithItsLineAndEndsWithStatusTwo) {
-    ScratchDir out("e2e_badprt");
-    { std::ofstream(out / "bad.prt") << "simtrove-protocol 1\n1 10\n"; }
-    ProgramRun run = runProgram(
-        withSmallBox({"--time-points", "10", "--protocol", out / "bad.prt", "--out", out.path()}),
-        STANDIN_SOURCE_DIR, out);
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.err, "message: Cannot load the protocol: " + (out / "bad.prt") +
-                           ":2: interval before the first condition\n"
-                           "tavimo-standin: wrote " +
-                           (out / "plugin_created.rtc") +
-                           "\n"
-                           "tavimo-standin: warning: no value from 1 to 0 can answer \"Select "
-                           "condition:\"; counted as cancelled\n"
-                           "tavimo-standin: the run ended with false: the condition prompt was "
-                           "cancelled because no value from 1 to 0 can answer it\n");
+// A protocol or an answer that does not fit ends the run where it is met, with
+// one line that names it; no later prompt is answered out of step and nothing
+// is saved.
+TEST(EndToEnd, WhatDoesNotFitEndsTheRunThereWithOneLineAndSavesNothing) {
+    ScratchDir out("e2e_misfit");
+    {
+        std::ofstream(out / "typo.prt") << "simtrove-protocol 1\ncondition Rest\n1 5\n"
+                                           "conditon Task\n6 10\n";
+        std::ofstream(out / "maybe.answers") << "10\nexamples/block.prt\nmaybe\nyes\ns.vtc\n";
+        std::ofstream(out / "far.answers") << "10\nexamples/block.prt\n4\nyes\ns.vtc\n";
+    }
+    const std::string voiPrompt =
+        "\"Do you want to use the available VOIs to define simulated cl...\"";
+    const std::string conditionPrompt = "\"Select condition:\"";
+    struct Case {
+        std::vector<std::string> args;
+        bool designMatrix;  // written before the prompt that ended the run
+        std::string line;
+    } cases[] = {
+        {{"--time-points", "10", "--protocol", out / "typo.prt"},
+         false,
+         "message: Cannot load the protocol: " + (out / "typo.prt") +
+             ":4: expected \"condition NAME\" or \"FIRST LAST\", got \"conditon Task\""},
+        {{"--vois", "examples/two.voi", "--answers", out / "maybe.answers"},
+         true,
+         "tavimo-standin: error: " + (out / "maybe.answers") +
+             ":3: answer \"maybe\" does not fit " + voiPrompt +
+             ": expected yes or no; the run ends here"},
+        {{"--answers", out / "far.answers"},
+         true,
+         "tavimo-standin: error: " + (out / "far.answers") + ":3: answer 4 is outside 1 to 3, " +
+             "the bounds of " + conditionPrompt + "; the run ends here"},
+        {{"--time-points", "1001", "--save", "s.vtc"},
+         false,
+         "tavimo-standin: error: --time-points 1001 is outside 1 to 1000, the bounds of \"Enter "
+         "number of simulated time points:\"; the run ends here"},
+        {{"--time-points", "0", "--save", "s.vtc"},
+         false,
+         "tavimo-standin: error: --time-points 0 is outside 1 to 1000, the bounds of \"Enter "
+         "number of simulated time points:\"; the run ends here"},
+        {{"--time-points", "10", "--condition", "3", "--save", "s.vtc"},
+         true,
+         "tavimo-standin: error: --condition 3 is outside 1 to 2, the bounds of " +
+             conditionPrompt + "; the run ends here"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(out / "o");
+        std::vector<std::string> args = withSmallBox(c.args);
+        args.insert(args.end(), {"--out", out / "o"});
+        ProgramRun run = runProgram(args, STANDIN_SOURCE_DIR, out);
+        EXPECT_EQ(run.exitCode, 2) << c.line;
+        const std::string wrote = "tavimo-standin: wrote " + (out / "o/plugin_created.rtc") + "\n";
+        EXPECT_EQ(run.err, (c.designMatrix ? wrote : "") + c.line + "\n");
+        EXPECT_FALSE(std::filesystem::exists(out / "o/s.vtc")) << c.line;
+        EXPECT_FALSE(std::filesystem::exists(out / "o/Simulated.vtc")) << c.line;
+    }
+}
+
+// A full disk, made by a file-size limit: the files that did not fit are
+// named with their kind and the system's reason, and none is left behind,
+// under its name or a temporary one.
+TEST(EndToEnd, OnAFullDiskNoFileIsLeftPartialAndEachIsNamed) {
+    ScratchDir out("e2e_full");
+    const std::string dir = out / "o";
+    // 64 blocks of at least 512 bytes: the design matrix fits, the VTC (221 kB) does not.
+    std::string command = "ulimit -f 64 && trap '' XFSZ && cd ";
+    command.append(testing::shellQuoted(STANDIN_SOURCE_DIR)).append(" && ");
+    command.append(testing::shellQuoted(STANDIN_PROGRAM));
+    for (const std::string& arg : withSmallBox({"--time-points", "12", "--nifti", "--out", dir}))
+        command.append(" ").append(testing::shellQuoted(arg));
+    command.append(" > /dev/null 2> ").append(testing::shellQuoted(out / "err"));
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_EQ(readText(out / "err"),
+              "tavimo-standin: wrote " + dir +
+                  "/plugin_created.rtc\n"
+                  "message: " +
+                  dir +
+                  "/Simulated.vtc: cannot write the VTC: File too large\n"
+                  "message: " +
+                  dir +
+                  "/Simulated.nii.gz: cannot write the NIfTI copy of the VTC: "
+                  "File too large\n");
+    std::set<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left,
+              (std::set<std::string>{"plugin_created.rtc", "simtrove.log", "simtrove_block.prt"}));
 }
 
 struct ImageFree {
@@ -336,8 +411,8 @@ TEST(EndToEnd, TheMainJobRunsWithoutAnyAnswer) {
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const char* file :
          {"Simulated.vtc", "Simulated.nii.gz", "Simulated.json", "Simulated_truth.nii.gz",
-          "Simulated_truth.json", "Simulated_events.tsv", "plugin_created.rtc",
-          "simtrove_block.prt", "simtrove.log"})
+          "Simulated_truth.json", "Simulated_events.tsv", "Simulated_design.rtc",
+          "plugin_created.rtc", "simtrove_block.prt", "simtrove.log"})
         EXPECT_TRUE(std::filesystem::exists(out.path() / file)) << file;
     Result<VtcFile> vtc = readVtcFile(out / "Simulated.vtc");
     ASSERT_TRUE(vtc) << vtc.error();
@@ -496,6 +571,12 @@ TEST(EndToEnd, SidecarsParseAndTheEventsTableGivesBackTheDesign) {
                    STANDIN_SOURCE_DIR, again);
     ASSERT_EQ(reread.exitCode, 0) << reread.err;
     EXPECT_EQ(readText(again / "plugin_created.rtc"), readText(out / "plugin_created.rtc"));
+    EXPECT_EQ(readText(out / "v_design.rtc"), readText(out / "plugin_created.rtc"));
+    // Discarding the simulation is said.
+    EXPECT_NE(reread.err.find("tavimo-standin: the simulation was not saved: the save dialog was "
+                              "cancelled by --save cancel\n"),
+              std::string::npos)
+        << reread.err;
 }
 
 }  // namespace

@@ -299,11 +299,11 @@ TEST_F(HostSessionTest, SavesRelativeNamesInTheOutputDirectoryAndReportsFailures
     EXPECT_TRUE(session_->failed());
     // The truth map, its sidecar and the events table go beside a saved VTC only.
     std::string wrote;
-    for (const char* file : {"a.vtc", "a_truth.nii.gz", "a_truth.json", "a_events.tsv"})
+    for (const char* file :
+         {"a.vtc", "a_truth.nii.gz", "a_truth.json", "a_events.tsv", "a_design.rtc"})
         wrote += "tavimo-standin: wrote " + (dir_ / file).string() + "\n";
-    EXPECT_EQ(err_.str(), wrote +
-                              "message: Cannot save the VTC: " + (dir_ / "missing/b.vtc").string() +
-                              ": cannot write: No such file or directory\n");
+    EXPECT_EQ(err_.str(), wrote + "message: " + (dir_ / "missing/b.vtc").string() +
+                              ": cannot write the VTC: No such file or directory\n");
 }
 
 TEST_F(HostSessionTest, LogsToTheOutputAndTheLogAndShowsMessages) {
