@@ -87,6 +87,9 @@ void configureApp(CLI::App& app, const std::string& program) {
         "--version", [] { throw VersionRequested(); }, "show the version and exit");
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.allow_extras();
+    // Options are spelled "--name" everywhere; on Windows CLI11 would also take
+    // "/name", and so read a path such as /tmp/out as an unknown option.
+    app.allow_windows_style_options(false);
 }
 
 ParseOutcome parseArguments(CLI::App& app, const std::vector<std::string>& args) {

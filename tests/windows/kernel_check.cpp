@@ -6,14 +6,17 @@
 // the Linux build, whose floatLog the test suite checks against MPFR on every
 // float in (0, 1); scripts/windows.sh compares them.
 //
-// Usage: kernel_check [stride]   (default 1: every float in (0, 1))
-// Exit status 1 when a kernel disagrees with floatLog.
+// Usage: kernel_check [STRIDE]   (default 1: every float in (0, 1)); --help,
+// --version. Exit status 1 when a kernel disagrees with floatLog, 2 on a bad
+// argument.
 #include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "numerics/random/float_log.h"
 #include "simulation/bulk_normals.h"
 
@@ -50,8 +53,26 @@ void forSample(std::uint32_t stride, Batch batch) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const long parsed = argc > 1 ? std::strtol(argv[1], nullptr, 10) : 1;
-    const std::uint32_t stride = parsed >= 1 && parsed <= 1 << 20 ? std::uint32_t(parsed) : 1;
+    CLI::App app(
+        "Checks the logarithm and the noise kernels of this build: prints the kernels "
+        "the machine has and digests of floatLog over a sample of the floats in (0, 1).");
+    simtrove::cli::configureApp(app, "kernel_check");
+    std::uint32_t stride = 1;
+    app.add_option("STRIDE", stride,
+                   "check every STRIDE-th float bit pattern, 1 to 1048576 (default 1: all)")
+        ->type_name("");
+    const simtrove::cli::ParseOutcome outcome = simtrove::cli::parseArguments(
+        app, std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    if (outcome.kind != simtrove::cli::ParseOutcome::Kind::Run) {
+        const bool error = outcome.kind == simtrove::cli::ParseOutcome::Kind::Error;
+        std::fprintf(error ? stderr : stdout, "%s%s", error ? "kernel_check: error: " : "",
+                     (outcome.text + (error ? "\n" : "")).c_str());
+        return error ? 2 : 0;
+    }
+    if (stride < 1 || stride > 1u << 20) {
+        std::fprintf(stderr, "kernel_check: error: STRIDE %u is outside 1 to 1048576\n", stride);
+        return 2;
+    }
     const std::uint32_t exactStride = stride * 16;
 
     std::printf("kernels:");
