@@ -266,31 +266,34 @@ Result<std::vector<unsigned char>> readImageData(const std::string& path,
     const std::uint64_t dataBytes = std::uint64_t(header.nvox) * std::uint64_t(header.nbyper);
     std::unique_ptr<gzFile_s, GzCloser> file(gzopen(header.iname, "rb"));
     if (!file) return R::failure(path + ": cannot read: " + std::strerror(errno ? errno : EIO));
+    bool ended = false;
+    // Up to `count` bytes into `into`, fewer only at the end of the data.
+    auto readSome = [&](unsigned char* into, std::uint64_t count) {
+        std::uint64_t read = 0;
+        while (read < count && !ended) {
+            const unsigned chunk = unsigned(std::min<std::uint64_t>(count - read, 1u << 20));
+            const int got = gzread(file.get(), into + read, chunk);
+            if (got <= 0) ended = true;
+            read += std::uint64_t(std::max(got, 0));
+        }
+        return read;
+    };
     std::vector<unsigned char> skipped(
         static_cast<std::size_t>(std::min<std::uint64_t>(offset, 1 << 16)));
-    std::vector<unsigned char> data(static_cast<std::size_t>(dataBytes));
     std::uint64_t found = 0;
-    bool ended = false;
-    auto readInto = [&](unsigned char* into, std::uint64_t count) {
-        while (count > 0 && !ended) {
-            const unsigned chunk = unsigned(std::min<std::uint64_t>(count, 1u << 20));
-            const int got = gzread(file.get(), into, chunk);
-            if (got <= 0) {
-                ended = true;
-                break;
-            }
-            found += std::uint64_t(got);
-            into += got;
-            count -= std::uint64_t(got);
-        }
-    };
-    for (std::uint64_t left = offset; left > 0 && !ended;) {
-        const std::uint64_t part = std::min<std::uint64_t>(left, skipped.size());
-        const std::uint64_t before = found;
-        readInto(skipped.data(), part);
-        left -= found - before;
+    while (found < offset && !ended)
+        found += readSome(skipped.data(), std::min<std::uint64_t>(offset - found, skipped.size()));
+    // Grown as the data arrive, so that a header claiming far more than the
+    // file holds costs no more memory than the file.
+    std::vector<unsigned char> data;
+    while (data.size() < dataBytes && !ended) {
+        const std::size_t before = data.size();
+        const std::size_t chunk =
+            std::size_t(std::min<std::uint64_t>(dataBytes - before, 1u << 24));
+        data.resize(before + chunk);
+        data.resize(before + std::size_t(readSome(data.data() + before, chunk)));
     }
-    readInto(data.data(), dataBytes);
+    found += data.size();
     if (found < offset + dataBytes) {
         const bool compressed = nifti_is_gzfile(header.iname);
         return R::failure(path + ": the file is shorter than its header says: " +

@@ -5,7 +5,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -164,6 +166,67 @@ TEST(NiftiInput, RefusesDataShorterThanTheHeaderSaysAndKeepsTheLibraryQuiet) {
         EXPECT_FALSE(readNiftiSeries(cut));
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     }
+    fs::remove_all(dir);
+}
+
+// A NIfTI-1 file made by hand: header, 4 bytes of extension flags, data.
+std::string handMadeNifti(std::array<short, 8> dim, short datatype, short bitpix,
+                          const std::string& data, float slope = 1.0f, float intercept = 0.0f) {
+    nifti_1_header h{};
+    h.sizeof_hdr = 348;
+    for (std::size_t i = 0; i < 8; ++i) h.dim[i] = dim[i];
+    h.datatype = datatype;
+    h.bitpix = bitpix;
+    for (int i = 0; i < 8; ++i) h.pixdim[i] = 1.0f;
+    h.vox_offset = 352.0f;
+    h.scl_slope = slope;
+    h.scl_inter = intercept;
+    std::memcpy(h.magic, "n+1", 4);
+    return std::string(reinterpret_cast<const char*>(&h), sizeof h) + std::string(4, '\0') + data;
+}
+
+// Each refusal of the reader with the smallest input that reaches it, and the
+// sample limit exactly at its edge; the scaling is applied as the header says.
+TEST(NiftiInput, EachGuardAndTheScalingByHandMadeHeaders) {
+    const fs::path dir =
+        fs::temp_directory_path() / ("formats_nifti_guards_" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "h.nii").string();
+    auto read = [&](const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        return readNiftiSeries(path);
+    };
+    const std::string one(1, '\0');
+    struct Case {
+        std::array<short, 8> dim;
+        short datatype, bitpix;
+        std::string error;
+    } cases[] = {
+        {{5, 1, 1, 1, 1, 2, 1, 1}, DT_INT8, 8, ": expected a 3-D or 4-D image"},
+        {{0, 1, 1, 1, 1, 1, 1, 1}, DT_INT8, 8, ": expected a 3-D or 4-D image"},
+        {{4, 1025, 1024, 1024, 1, 1, 1, 1}, DT_INT8, 8, ": more than 1073741824 samples"},
+        {{4, 1024, 1024, 1024, 1, 1, 1, 1},
+         DT_INT8,
+         8,
+         ": the file is shorter than its header says: 1073742176 bytes expected, 353 found"},
+        {{3, 1, 1, 1, 1, 1, 1, 1}, DT_COMPLEX64, 64, ": unsupported data type COMPLEX64"},
+    };
+    for (const Case& c : cases) {
+        const auto series = read(handMadeNifti(c.dim, c.datatype, c.bitpix, one));
+        ASSERT_FALSE(series) << c.error;
+        EXPECT_EQ(series.error(), path + c.error);
+    }
+    // int16 values -2, 7 and 30000, scaled by 0.5 and shifted by -3: -4, 0.5, 14997.
+    std::string data(6, '\0');
+    const std::int16_t raw[3] = {-2, 7, 30000};
+    std::memcpy(data.data(), raw, sizeof raw);
+    const auto scaled = read(handMadeNifti({3, 3, 1, 1, 1, 1, 1, 1}, DT_INT16, 16, data, 0.5f, -3));
+    ASSERT_TRUE(scaled) << scaled.error();
+    EXPECT_EQ(scaled.value().samples, (std::vector<float>{-4.0f, 0.5f, 14997.0f}));
+    // Slope 0 means no scaling at all, whatever the intercept.
+    const auto unscaled = read(handMadeNifti({3, 3, 1, 1, 1, 1, 1, 1}, DT_INT16, 16, data, 0, 9));
+    ASSERT_TRUE(unscaled) << unscaled.error();
+    EXPECT_EQ(unscaled.value().samples, (std::vector<float>{-2.0f, 7.0f, 30000.0f}));
     fs::remove_all(dir);
 }
 
