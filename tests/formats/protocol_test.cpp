@@ -108,6 +108,38 @@ TEST(EventsTsv, ConvertsSecondsToVolumesWithTheRepetitionTime) {
     EXPECT_EQ(p.value(), expected);
 }
 
+// Events built to sit exactly on, just inside and just past the edges of
+// volume 1 = [0, 2) s and of the largest volume, 1000000 = [1999998, 2000000) s.
+TEST(EventsTsv, EventsAtTheEdgesOfVolumesCoverExactlyTheirVolumes) {
+    struct Case {
+        const char* onset;
+        const char* duration;
+        Interval covered;  // {0, 0}: refused
+    } cases[] = {
+        {"0", "0", {1, 1}},
+        {"0", "0.000001", {1, 1}},  // just above 0
+        {"0", "2", {1, 1}},         // ends on the edge: its last instant is in volume 1
+        {"0", "2.000001", {1, 2}},
+        {"1.999999", "0", {1, 1}},
+        {"1.999999", "0.000002", {1, 2}},
+        {"2", "0", {2, 2}},
+        {"1999998", "2", {1000000, 1000000}},
+        {"1999998", "2.000001", {0, 0}},
+        {"2000000", "0", {0, 0}},
+    };
+    for (const Case& c : cases) {
+        const std::string text =
+            std::string("onset\tduration\ttrial_type\n") + c.onset + "\t" + c.duration + "\tA\n";
+        Result<Protocol> p = parseEventsTsv(text, "e.tsv", 2.0);
+        if (c.covered.first == 0) {
+            EXPECT_FALSE(p) << c.onset << " " << c.duration;
+            continue;
+        }
+        ASSERT_TRUE(p) << p.error();
+        EXPECT_EQ(p.value().conditions[0].intervals[0], c.covered) << c.onset << " " << c.duration;
+    }
+}
+
 TEST(EventsTsv, OnsetsOnVolumeBoundariesSurviveBinaryRounding) {
     // 0.3 / 0.1 is 2.9999999999999996 in binary; the event still starts in volume 4.
     Result<Protocol> p = parseEventsTsv("trial_type\tonset\tduration\nA\t0.3\t0.2\n", "e.tsv", 0.1);

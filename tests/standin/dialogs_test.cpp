@@ -135,6 +135,17 @@ TEST(Dialogs, CancelAndEmptyBoundsGiveZero) {
               "counted as cancelled\n");
 }
 
+// A range of one value (a protocol of one condition) takes exactly that value.
+TEST(Dialogs, ARangeOfOneValueTakesOnlyThatValue) {
+    for (int value : {0, 1, 2}) {
+        PromptAnswers answers;
+        answers.condition = NumberAnswer{false, value};
+        Harness h(answers);
+        EXPECT_EQ(h.dialogs.askInteger(kCondition, 1, 1, 1), value == 1 ? 1 : 0) << value;
+        EXPECT_EQ(h.dialogs.failed(), value != 1) << value;
+    }
+}
+
 // The first answer that does not fit ends the run: one line, and every later
 // prompt is cancelled without taking another line.
 TEST(Dialogs, AnAnswerThatDoesNotFitEndsTheRunAtItsPrompt) {

@@ -90,6 +90,26 @@ TEST(MeanVariance, AgreesWithDoubleTwoPass) {
     }
 }
 
+// A large mean with a small spread, every value exact in float: 65536 + k/256
+// for k = 0..255 repeated four times. The running float sum (steps of 8 near
+// its end) leaves the mean 0.33 off, two thirds of the spread; the variance
+// must still match the closed form (256^2 - 1) / 12 / 256^2 * n / (n - 1):
+// to 1e-3, where the float sum of squares is 3e-4 off and dropping the
+// correction of the mean's rounding would be more than 100 % off.
+TEST(MeanVariance, CancellationAtALargeMeanIsCorrected) {
+    std::vector<float> values;
+    for (int repeat = 0; repeat < 4; ++repeat)
+        for (int k = 0; k < 256; ++k) values.push_back(65536.0f + float(k) / 256.0f);
+    const double n = double(values.size());
+    const double exactMean = 65536.0 + 255.0 / 512.0;
+    const double exactVariance = (256.0 * 256.0 - 1.0) / 12.0 / (256.0 * 256.0) * n / (n - 1.0);
+    std::vector<float> v = oneBased(values);
+    float mean = 0, variance = 0;
+    mean_variance(v.data(), std::uint32_t(values.size()), &mean, &variance);
+    EXPECT_NEAR(mean, exactMean, 0.5);
+    EXPECT_NEAR(variance, exactVariance, 1e-3 * exactVariance);
+}
+
 TEST(TTests, ClosedFormCasesAndDegenerateSamples) {
     std::vector<float> a = oneBased({1, 2, 3}), b = oneBased({4, 5, 6});
     std::vector<float> c1 = oneBased({2, 2, 2}), c2 = oneBased({7, 7, 7, 7});
