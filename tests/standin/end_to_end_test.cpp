@@ -117,6 +117,17 @@ TEST(EndToEnd, ClusterModeWritesThePredictorIntoTheSphereOnly) {
     const VtcGeometry& g = vtc.value().geometry;
     EXPECT_EQ(g, (VtcGeometry{80, 176, 110, 146, 110, 146, 3, 120, 2.0f}));
     EXPECT_EQ(vtc.value().linkedProtocol, "examples/block.prt");
+    // The truth sidecar's values, each from the answers and the box given above:
+    // condition 2 (1-based, Faces), centre (98, 128, 128) in grid ((98 - 80) / 3,
+    // (128 - 110) / 3, (128 - 110) / 3), radius 2 holding 33 lattice points.
+    using nlohmann::json;
+    const json cluster = json::parse(readText(out / "Cluster_truth.json"))["Simulation"]["Cluster"];
+    EXPECT_EQ(cluster["PredictorNumber"], 2);
+    EXPECT_EQ(cluster["Predictor"], "Faces");
+    EXPECT_EQ(cluster["Centre"], json({98, 128, 128}));
+    EXPECT_EQ(cluster["CentreGrid"], json({6, 6, 6}));
+    EXPECT_EQ(cluster["RadiusVoxels"], 2);
+    EXPECT_EQ(cluster["Voxels"], 33);
 
     // Centre (98, 128, 128) lies in grid (6, 6, 6); the sphere of radius 2 holds 33 voxels.
     double sphereSlope = 0.0, otherSlope = 0.0, otherSum = 0.0;
@@ -555,6 +566,13 @@ TEST(EndToEnd, SidecarsParseAndTheEventsTableGivesBackTheDesign) {
     EXPECT_EQ(simulation["Predictors"], json({"Rest", "Faces", "Houses"}));
     EXPECT_EQ(simulation["NumberOfTimePoints"], 40);
     EXPECT_EQ(simulation["Grid"]["Dimensions"], json({32, 12, 12}));
+    EXPECT_EQ(simulation["Grid"]["Start"], json({80, 110, 110}));
+    EXPECT_EQ(simulation["Grid"]["End"], json({176, 146, 146}));
+    EXPECT_EQ(simulation["Grid"]["Resolution"], 3);
+    // --voi-predictors 2,3: the numbers are the design matrix's 1-based columns.
+    EXPECT_EQ(simulation["VOIs"][0]["PredictorNumber"], 2);
+    EXPECT_EQ(simulation["VOIs"][1]["PredictorNumber"], 3);
+    EXPECT_EQ(simulation["VOIs"][0]["Predictor"], "Faces");
     const json truth = json::parse(readText(out / "v_truth.json"));
     EXPECT_EQ(truth["Labels"]["0"], "noise only");
     EXPECT_EQ(truth["Labels"]["3"], "Houses");
