@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <limits>
 
 #include "formats/text_input.h"
 
@@ -49,6 +50,19 @@ TEST(VtcGeometry, NamesWhatMakesItUnusable) {
         {{0, 9, 0, 9, 0, 9, 3, -1, 2.0f}, "negative number of time points"},
         {{0, 9, 0, 9, 0, 9, 3, 1, 0.0f}, "repetition time is not positive"},
         {{0, 4096, 0, 4096, 0, 4096, 1, 1, 2.0f}, "more than 1073741824 samples"},
+        // Each edge exactly: one voxel per axis, the largest extent, the sample
+        // limit and one over, the smallest positive time step and the non-finite ones.
+        {{5, 8, 5, 8, 5, 8, 3, 0, 2.0f}, ""},
+        {{INT32_MIN, -1, 0, 1, 0, 1, 1, 0, 2.0f}, ""},
+        {{INT32_MIN, 0, 0, 1, 0, 1, 1, 0, 2.0f},
+         "no voxel along x (range 2147483648 at resolution 1)"},
+        {{0, 1024, 0, 1024, 0, 1024, 1, 1, 2.0f}, ""},
+        {{0, 1024, 0, 1024, 0, 1, 1, 1025, 2.0f}, "more than 1073741824 samples"},
+        {{0, 1073741825, 0, 1, 0, 1, 1, 1, 2.0f}, "more than 1073741824 samples"},
+        {{0, 9, 0, 9, 0, 9, 3, 1, 1e-45f}, ""},
+        {{0, 9, 0, 9, 0, 9, 3, 1, -0.0f}, "repetition time is not positive"},
+        {{0, 9, 0, 9, 0, 9, 3, 1, std::numeric_limits<float>::infinity()},
+         "repetition time is not positive"},
     };
     for (const Case& c : cases) EXPECT_EQ(geometryProblem(c.g), c.problem);
 }
