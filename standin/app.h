@@ -1,15 +1,15 @@
 // The tavimo-standin program as a library function.
 //
-// runStandin() parses the options, reads the input files, prepares the output
-// directory (log "simtrove.log", the built-in protocol for the main job),
-// installs a HostSession behind the exported host functions, loads the
-// plug-in, calls createPlugin, initPlugin and execute, and deletes the object
-// through its interface. Unless --answers or --ask is given, the main job's
-// embedded answers answer every prompt that no answer option answers. When
-// execute returns false, one line on `err` says why, from what the host saw.
-// Exit status: 0 when execute returned true, 1 when the plug-in refused to
-// start or execute returned false, 2 on the program's own errors (options,
-// unreadable inputs, output not written, scripted answers that do not fit),
+// runStandin() parses the options, reads the input files, loads the plug-in
+// (nothing is written before it has loaded), prepares the output directory
+// (the built-in protocol for the main job), installs a HostSession behind the
+// exported host functions, calls createPlugin, initPlugin and execute, deletes
+// the object through its interface and writes the log "simtrove.log" whole. Unless --answers or
+// --ask is given, the main job's embedded answers answer every prompt that no answer option
+// answers. When execute returns false, one line on `err` says why, from what the host saw (none
+// when the stand-in itself ended the run: its error line says why). Exit status: 0 when execute
+// returned true, 1 when the plug-in refused to start or execute returned false, 2 on the program's
+// own errors (options, unreadable inputs, output not written, scripted answers that do not fit),
 // each reported on one line of `err`.
 #pragma once
 

@@ -6,8 +6,11 @@
 // matrix and the VOI set. Output goes to `out` (log lines) and `err`
 // (messages, warnings, progress); log lines also go to the log file.
 // Host-side failures (a protocol that cannot be loaded, a file that cannot be
-// written) are shown as messages and make failed() true. Relative output paths
-// are resolved against the output directory.
+// written) are shown as messages and make failed() true; a protocol that
+// cannot be loaded also ends the run (Dialogs::endRun), and a run that was
+// ended saves nothing more. Every file appears under its name only when
+// complete (formats/output_file.h). Cancelling the save dialog is said in one
+// line. Relative output paths are resolved against the output directory.
 //
 // The session remembers what the plug-in was told to simulate (signalChoice(),
 // from its answers to the mode, condition, VOI predictor and position prompts
