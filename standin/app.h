@@ -4,13 +4,15 @@
 // (nothing is written before it has loaded), prepares the output directory
 // (the built-in protocol for the main job), installs a HostSession behind the
 // exported host functions, calls createPlugin, initPlugin and execute, deletes
-// the object through its interface and writes the log "simtrove.log" whole. Unless --answers or
-// --ask is given, the main job's embedded answers answer every prompt that no answer option
-// answers. When execute returns false, one line on `err` says why, from what the host saw (none
-// when the stand-in itself ended the run: its error line says why). Exit status: 0 when execute
-// returned true, 1 when the plug-in refused to start or execute returned false, 2 on the program's
-// own errors (options, unreadable inputs, output not written, scripted answers that do not fit),
-// each reported on one line of `err`.
+// the object through its interface and writes the log "simtrove.log" whole.
+// Unless --answers or --ask is given, the main job's embedded answers answer
+// every prompt that no answer option answers. When execute returns false, one
+// line on `err` says why, from what the host saw (none when the stand-in
+// itself ended the run: its error line says why).
+// Exit status: 0 when execute returned true, 1 when the plug-in refused to
+// start or execute returned false, 2 on the program's own errors (options,
+// unreadable inputs, output not written, answers that do not fit), each
+// reported on one line of `err`.
 #pragma once
 
 #include <iosfwd>
