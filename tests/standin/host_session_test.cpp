@@ -268,6 +268,34 @@ TEST_F(HostSessionTest, AProtocolThatCannotBeLoadedLeavesNoConditions) {
     EXPECT_TRUE(session_->failed());
 }
 
+// A linked protocol path that fills its field without a NUL is cut to the
+// field less one byte, said once, and the run ends at the protocol it names:
+// nothing after it is saved.
+TEST_F(HostSessionTest, AnUnterminatedProtocolPathIsCutSaidAndEndsTheRun) {
+    start();
+    tvCreateVTCForCurrentVMR(2, 0);
+    vtc_header h;
+    tvGetHeaderOfVTCOfCurrentVMR(&h);
+    // "p/p/p/...": short components, so that the reason is the missing file.
+    for (std::size_t i = 0; i < sizeof h.LinkedProtocolFile; ++i)
+        h.LinkedProtocolFile[i] = i % 2 == 0 ? 'p' : '/';
+    tvSetHeaderOfVTCOfCurrentVMR(&h);
+    vtc_header back;
+    tvGetHeaderOfVTCOfCurrentVMR(&back);
+    const std::size_t capacity = sizeof back.LinkedProtocolFile;
+    EXPECT_EQ(std::strlen(back.LinkedProtocolFile), capacity - 1);
+    const std::string cut(back.LinkedProtocolFile);
+    EXPECT_EQ(cut.substr(cut.size() - 3), capacity % 2 == 0 ? "p/p" : "/p/");
+    EXPECT_EQ(err_.str(),
+              "message: The linked protocol path in the VTC header has no end; it was cut.\n"
+              "message: Cannot load the protocol: " +
+                  cut + ": cannot read: No such file or directory\n");
+    EXPECT_TRUE(dialogs_->ended());
+    EXPECT_EQ(tvSaveSingleStudyGLMDesignMatrix("dm.rtc"), 0);
+    EXPECT_EQ(tvSaveVTCOfCurrentVMR("a.vtc"), 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir_));
+}
+
 TEST_F(HostSessionTest, HandsOutVoisAndRefusesMissingOnes) {
     start(VoiSet{3, {{"V1", {1, 2, 3, 4, 5, 6}}, {"Empty", {}}}});
     vois_header s;
