@@ -198,15 +198,17 @@ struct OwningImageDeleter {
     void operator()(nifti_image* image) const { nifti_image_free(image); }
 };
 
+// In double: every stored type converts exactly, so that a scaled sample is
+// rounded to float once, after the scaling.
 template <typename T>
-void copyAs(const void* data, std::size_t i, float* out) {
+void copyAs(const void* data, std::size_t i, double* out) {
     T v;
     std::memcpy(&v, static_cast<const unsigned char*>(data) + i * sizeof(T), sizeof(T));
-    *out = float(v);
+    *out = double(v);
 }
 
-// Stores sample i of the image data as float; false for a type it cannot read.
-bool sampleAt(const nifti_image& image, std::size_t i, float* out) {
+// Stores sample i of the image data; false for a type it cannot read.
+bool sampleAt(const nifti_image& image, std::size_t i, double* out) {
     switch (image.datatype) {
         case NIFTI_TYPE_FLOAT32:
             copyAs<float>(image.data, i, out);
@@ -242,7 +244,7 @@ bool supported(int datatype) {
     probe.datatype = datatype;
     const double zero = 0.0;
     probe.data = const_cast<double*>(&zero);
-    float value;
+    double value;
     return sampleAt(probe, 0, &value);
 }
 
@@ -351,10 +353,10 @@ Result<VolumeSeries> readNiftiSeries(const std::string& path) {
     series.samples.resize(voxels * T);
     for (std::size_t t = 0; t < T; ++t)
         for (std::size_t v = 0; v < voxels; ++v) {
-            float value = 0.0f;
+            double value = 0.0;
             sampleAt(view, t * voxels + v, &value);
-            if (scaled) value = float(double(value) * image->scl_slope + image->scl_inter);
-            series.samples[v * T + t] = value;
+            if (scaled) value = value * double(image->scl_slope) + double(image->scl_inter);
+            series.samples[v * T + t] = float(value);
         }
     return series;
 #endif

@@ -10,8 +10,10 @@
 // carry the same header geometry (pixdim, qform, sform).
 //
 // Reading: the samples come back in the VTC layout (the time course of each
-// voxel contiguous), converted to float with the file's scaling (scl_slope,
-// scl_inter) applied; a 3-D image is one volume. The grid: voxels per axis
+// voxel contiguous), with the file's scaling (scl_slope, scl_inter; none when
+// the slope is 0) applied in double and rounded to float once; a 3-D image is
+// one volume. Data shorter than the header says are refused, with the bytes
+// expected and found; the library's own messages are silenced. The grid: voxels per axis
 // from dim[1..3], the voxel edge from pixdim[1] rounded to a whole number of
 // millimetres (at least 1), and the start from the translation of the sform
 // (or the qform when there is no sform) rounded to whole millimetres. Images

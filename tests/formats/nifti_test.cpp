@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <bit>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -223,6 +224,16 @@ TEST(NiftiInput, EachGuardAndTheScalingByHandMadeHeaders) {
     const auto scaled = read(handMadeNifti({3, 3, 1, 1, 1, 1, 1, 1}, DT_INT16, 16, data, 0.5f, -3));
     ASSERT_TRUE(scaled) << scaled.error();
     EXPECT_EQ(scaled.value().samples, (std::vector<float>{-4.0f, 0.5f, 14997.0f}));
+    // Full-mantissa integers round to float once, after the scaling: 2^24 + 1
+    // plus 0.5 is 16777217.5, nearest float 16777218; rounding the raw value
+    // first (to 16777216) would give 16777216, one float step lower.
+    std::string wide(4, '\0');
+    const std::int32_t big = (1 << 24) + 1;
+    std::memcpy(wide.data(), &big, sizeof big);
+    const auto rounded = read(handMadeNifti({3, 1, 1, 1, 1, 1, 1, 1}, DT_INT32, 32, wide, 1, 0.5f));
+    ASSERT_TRUE(rounded) << rounded.error();
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(rounded.value().samples[0]),
+              std::bit_cast<std::uint32_t>(16777218.0f));
     // Slope 0 means no scaling at all, whatever the intercept.
     const auto unscaled = read(handMadeNifti({3, 3, 1, 1, 1, 1, 1, 1}, DT_INT16, 16, data, 0, 9));
     ASSERT_TRUE(unscaled) << unscaled.error();
