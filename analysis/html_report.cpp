@@ -1,5 +1,6 @@
 #include "analysis/html_report.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "analysis/text_format.h"
@@ -111,7 +112,8 @@ std::string calibrationSection(const NullCalibration& c, const ModelResult& m) {
     std::string html = "<p>Null calibration over the " + std::to_string(c.noiseVoxels) +
                        " noise-only voxels of the truth map:</p>\n<ul>\n";
     for (const CalibrationLevel& l : c.levels) {
-        const std::string sentence = calibrationSentence(noiseModelDescription(m.noiseModel), l);
+        std::string sentence = calibrationSentence(noiseModelDescription(m.noiseModel), l);
+        sentence[0] = char(std::toupper(static_cast<unsigned char>(sentence[0])));
         html += std::string("<li") + (l.asExpected ? ">" : " class=\"warn\">") +
                 htmlEscape(sentence) + ".</li>\n";
     }
