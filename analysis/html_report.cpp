@@ -302,8 +302,12 @@ std::string formatHtmlReport(const ReportPage& page, const ReportResults& result
                 "Simtrove " + htmlEscape(results.source.programVersion) + ", " +
                     htmlEscape(results.source.date),
                 false);
-    html += row("Bonferroni threshold", "p &lt; " + pValue(summary.pThreshold) + " (|t| &gt; " +
+    const std::string cut = summary.tail == Tail::Both       ? "|t| &gt; "
+                            : summary.tail == Tail::Positive ? "t &gt; "
+                                                             : "t &lt; ";
+    html += row("Bonferroni threshold", "p &lt; " + pValue(summary.pThreshold) + " (" + cut +
                                             formatNumber("%.2f", summary.tThreshold) + ")");
+    html += row("tail tested", tailName(summary.tail), false);
     html += row("overall tSNR (median of mean / sd)", formatNumber("%.2f", summary.tsnr));
     html += "</table>\n" + simulationSection(results.source.simulation) + figure(page.design);
     for (std::size_t j = 0; j < summary.predictors.size(); ++j)
