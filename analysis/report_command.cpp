@@ -13,7 +13,7 @@
 #include "analysis/glm.h"
 #include "analysis/html_report.h"
 #include "analysis/json_report.h"
-#include "analysis/png_writer.h"
+#include "analysis/simulation_sidecar.h"
 #include "cli/command_line.h"
 #include "formats/nifti.h"
 #include "formats/output_file.h"
@@ -48,6 +48,11 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
     input.exclude = options.exclude;
     input.contrasts = options.contrasts;
     input.levels = options.levels;
+    input.noiseModel = options.noiseModel;
+    input.smoothAutocorrelation = options.smoothAutocorrelation;
+    input.highPassSeconds = options.highPassSeconds;
+    input.tail = options.tail;
+    input.simulation = readSimulationSidecar(options.data);
     if (formats::hasNiftiExtension(options.data)) {
         Result<VolumeSeries> series = readNiftiSeries(options.data);
         if (!series) return R::failure(series.error());
@@ -90,26 +95,6 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
     return input;
 }
 
-// The design without the excluded predictors; an unknown name is an error.
-// `fileColumns` receives the 1-based column in the file of each kept one.
-Result<DesignFile> modelColumns(const DesignFile& design, const std::vector<std::string>& exclude,
-                                std::vector<int>* fileColumns) {
-    for (const std::string& name : exclude)
-        if (std::find(design.names.begin(), design.names.end(), name) == design.names.end())
-            return Result<DesignFile>::failure("--exclude " + name +
-                                               ": the design matrix has no such predictor");
-    DesignFile kept;
-    kept.volumes = design.volumes;
-    for (std::size_t j = 0; j < design.names.size(); ++j) {
-        if (std::find(exclude.begin(), exclude.end(), design.names[j]) != exclude.end()) continue;
-        kept.names.push_back(design.names[j]);
-        fileColumns->push_back(int(j) + 1);
-        const auto first = design.values.begin() + std::ptrdiff_t(j * std::size_t(design.volumes));
-        kept.values.insert(kept.values.end(), first, first + design.volumes);
-    }
-    return kept;
-}
-
 formats::VtcGeometry mapGeometry(const VolumeGrid& grid, float repetitionTime) {
     formats::VtcGeometry g;
     const int r = grid.resolution;
@@ -130,10 +115,22 @@ class Folder {
     Folder(const std::string& dir, std::vector<std::string>* written)
         : dir_(dir), written_(written) {}
     std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
-    std::string png(ImageFile* file, const RgbImage& image) {
-        file->width = image.width();
-        file->height = image.height();
-        return done(file->file, writePng(path(file->file), image));
+    // The PNG, and the SVG when `file` names one.
+    std::string figure(ImageFile* file, const Canvas& canvas) {
+        file->width = canvas.width();
+        file->height = canvas.height();
+        std::string error = done(file->file, canvas.writePng(path(file->file)));
+        if (error.empty() && !file->svg.empty())
+            error = done(file->svg, canvas.writeSvg(path(file->svg)));
+        return error;
+    }
+    std::string map(const std::string& name, const formats::VtcGeometry& grid,
+                    std::span<const float> values, const formats::StatisticIntent& intent) {
+        formats::OutputFile out(path(name));
+        std::string error =
+            formats::writeNiftiStatisticMap(out.temporaryPath(), grid, values, intent);
+        if (error.empty()) error = out.commit("the statistic map");
+        return done(name, error);
     }
     std::string text(const std::string& name, const std::string& content) {
         return done(name, formats::writeFileAtomically(path(name), content, "the report"));
@@ -148,193 +145,131 @@ class Folder {
     std::vector<std::string>* written_;
 };
 
+// The t-, z- and p-maps of statistic j.
+std::string writeMaps(Folder& folder, const ReportResults& r, std::size_t j,
+                      const formats::VtcGeometry& grid, PredictorFiles* files) {
+    const PredictorSummary& s = r.summary.predictors[j];
+    const StatisticResult& st = r.statistics[j];
+    const std::string& stem = r.stems[j];
+    const std::string what = (s.contrast ? "contrast " : "predictor ") + s.name;
+    const std::string tail = tailName(r.model.tail);
+    const std::uint32_t df = r.model.degreesOfFreedom;
+    files->tMap = "tmap_" + stem + ".nii.gz";
+    files->zMap = "zmap_" + stem + ".nii.gz";
+    files->pMap = "pmap_" + stem + ".nii.gz";
+    const formats::StatisticIntent intents[3] = {
+        {formats::kIntentTTest, float(df), "t",
+         ("t of " + what + ", df " + std::to_string(df)).substr(0, 79)},
+        {formats::kIntentZScore, 0.0f, "z", ("z of " + what + " (same p as t)").substr(0, 79)},
+        {formats::kIntentPValue, 0.0f, "p",
+         ("p of " + what + ", " + tail + " tail").substr(0, 79)}};
+    std::string error = folder.map(files->tMap, grid, st.t, intents[0]);
+    if (error.empty()) error = folder.map(files->zMap, grid, st.z, intents[1]);
+    if (error.empty()) error = folder.map(files->pMap, grid, s.p, intents[2]);
+    return error;
+}
+
+// The pictures of statistic j.
+std::string drawStatistic(Folder& folder, const ReportResults& r, std::size_t j,
+                          PredictorFiles* files) {
+    const PredictorSummary& s = r.summary.predictors[j];
+    const StatisticResult& st = r.statistics[j];
+    const std::string& stem = r.stems[j];
+    const std::string kind = (s.contrast ? "Contrast " : "Predictor ") + s.name;
+    const int i = int(j);
+    const std::string outlined = s.truth ? ", the planted voxels outlined." : ".";
+    files->slices = {
+        "slices_" + stem + ".png", 0, 0,
+        kind + ": axial slices, t above the Bonferroni threshold over the mean image" + outlined,
+        ""};
+    std::string error = folder.figure(&files->slices, drawMontage(r, i));
+    if (!error.empty()) return error;
+    files->orthogonal = {"planes_" + stem + ".png", 0, 0,
+                         kind + ": orthogonal planes through the " +
+                             (s.truth ? "planted centre and the " : "") + "peak" + outlined,
+                         ""};
+    if (!(error = folder.figure(&files->orthogonal, drawOrthogonal(r, i))).empty()) return error;
+    files->projections = {"mip_" + stem + ".png", 0, 0,
+                          kind + ": maximum-intensity projections in three directions" + outlined,
+                          ""};
+    if (!(error = folder.figure(&files->projections, drawProjections(r, i))).empty()) return error;
+    files->timeCourse = {"timecourse_" + stem + ".png", 0, 0,
+                         kind +
+                             ": time course of the peak voxel with the fitted model, the "
+                             "conditions tested shaded.",
+                         "timecourse_" + stem + ".svg"};
+    if (!(error = folder.figure(&files->timeCourse, drawTimeCourse(r, i))).empty()) return error;
+    if (st.calibration) {
+        files->calibration = {"calibration_" + stem + ".png", 0, 0,
+                              kind +
+                                  ": the noise-only voxels' t against the model's t "
+                                  "distribution.",
+                              "calibration_" + stem + ".svg"};
+        if (!(error = folder.figure(&files->calibration, drawCalibration(*st.calibration, kind)))
+                 .empty())
+            return error;
+    }
+    if (!s.truth) return error;
+    files->roc = {"roc_" + stem + ".png", 0, 0,
+                  kind +
+                      ": ROC curve against the truth map (logarithmic false-positive axis), "
+                      "the three thresholds marked.",
+                  "roc_" + stem + ".svg"};
+    return folder.figure(&files->roc, drawRoc(s));
+}
+
 }  // namespace
 
-std::vector<std::string> fileStems(const std::vector<std::string>& names) {
-    std::vector<std::string> stems;
-    std::set<std::string> taken;
-    for (std::size_t j = 0; j < names.size(); ++j) {
-        std::string stem;
-        for (const char c : names[j]) {
-            const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                              (c >= '0' && c <= '9') || c == '-' || c == '_';
-            stem += keep ? c : '_';
-        }
-        if (stem.empty()) stem = "predictor" + std::to_string(j + 1);
-        const std::string base = stem;
-        for (int n = 2; taken.count(stem); ++n) stem = base + "_" + std::to_string(n);
-        taken.insert(stem);
-        stems.push_back(stem);
+std::string renderReport(const ReportResults& r, const std::string& outDir,
+                         std::vector<std::string>* written) {
+    std::error_code ec;
+    fs::create_directories(outDir, ec);
+    if (ec) return outDir + ": cannot create the folder: " + ec.message();
+    Folder folder(outDir, written);
+    ReportPage page;
+    page.dataFile = r.source.dataFile;
+    page.designFile = r.source.designFile;
+    page.truthFile = r.source.truthFile;
+    page.automaticContrasts = r.model.automaticContrasts;
+    page.grid = r.source.grid;
+    page.design = {"design_matrix.png", 0, 0,
+                   "The design matrix: one column per predictor (and drift regressor) and the "
+                   "constant (C), volumes downwards; the columns' correlations beside it.",
+                   "design_matrix.svg"};
+    std::string error = folder.figure(&page.design, drawDesignMatrix(r));
+    if (!error.empty()) return error;
+
+    const formats::VtcGeometry mapGrid = mapGeometry(r.source.grid, float(r.source.repetitionTime));
+    std::size_t strongest = 0;
+    float strongestT = -1.0f;
+    for (std::size_t j = 0; j < r.summary.predictors.size(); ++j) {
+        PredictorFiles files;
+        if (!(error = writeMaps(folder, r, j, mapGrid, &files)).empty()) return error;
+        if (!(error = drawStatistic(folder, r, j, &files)).empty()) return error;
+        page.predictors.push_back(files);
+        const float peak = std::fabs(r.summary.predictors[j].peakT);
+        if (peak > strongestT) strongestT = peak, strongest = j;
     }
-    return stems;
+    // The tSNR slice goes through the strongest voxel of all, else the middle.
+    page.tsnrSlice = r.summary.predictors.empty() ? r.source.grid.dims[2] / 2
+                                                  : r.summary.predictors[strongest].peakGrid[2];
+    page.tsnr = {"tsnr.png", 0, 0,
+                 "Temporal signal-to-noise ratio (mean / sd over time) in the plane z = " +
+                     std::to_string(page.tsnrSlice) + ".",
+                 ""};
+    if (!(error = folder.figure(&page.tsnr, drawTsnrSlice(r, page.tsnrSlice))).empty())
+        return error;
+    if (!(error = folder.text("report.html", formatHtmlReport(page, r))).empty()) return error;
+    return folder.text("report.json", formatJsonReport(page, r));
 }
-
-namespace {
-
-// The statistics of a report beyond the predictors, fitted to the model.
-struct Statistics {
-    std::vector<Contrast> contrasts;
-    std::vector<FittedContrast> fitted;
-    bool automatic = false;  // each condition against the others, predictors left out
-};
-
-Result<Statistics> chooseStatistics(const ReportInput& input, const GlmModel& model,
-                                    const std::vector<std::string>& names) {
-    using R = Result<Statistics>;
-    Statistics s;
-    for (const std::string& text : input.contrasts) {
-        Result<Contrast> c = parseContrast(text, names);
-        if (!c) return R::failure(c.error());
-        for (const Contrast& other : s.contrasts)
-            if (other.name == c.value().name)
-                return R::failure("--contrast \"" + text + "\": the name " + other.name +
-                                  " is given twice");
-        s.contrasts.push_back(std::move(c.value()));
-    }
-    if (s.contrasts.empty() && input.exclude.empty() && names.size() >= 2 &&
-        model.constantExplained() > kFillsRun) {
-        s.contrasts = eachAgainstOthers(names);
-        s.automatic = true;
-    }
-    for (const Contrast& c : s.contrasts) {
-        Result<FittedContrast> fitted = fitContrast(model, c);
-        if (!fitted) return R::failure(fitted.error());
-        s.fitted.push_back(std::move(fitted.value()));
-    }
-    return s;
-}
-
-// The design-matrix columns (1-based, in the file) that each statistic tests.
-std::vector<std::vector<int>> testedColumns(const std::vector<int>& fileColumns,
-                                            const std::vector<Contrast>& contrasts) {
-    std::vector<std::vector<int>> tested;
-    for (const int column : fileColumns) tested.push_back({column});
-    for (const Contrast& c : contrasts) {
-        std::vector<int> columns;
-        for (std::size_t j = 0; j < c.weights.size(); ++j)
-            if (c.weights[j] != 0.0) columns.push_back(fileColumns[j]);
-        tested.push_back(std::move(columns));
-    }
-    return tested;
-}
-
-}  // namespace
 
 Result<ReportSummary> writeReport(const ReportInput& input, const std::string& outDir,
                                   std::vector<std::string>* written) {
-    using R = Result<ReportSummary>;
-    if (input.design.volumes != input.volumes)
-        return R::failure("the design matrix has " + std::to_string(input.design.volumes) +
-                          " volumes but the data have " + std::to_string(input.volumes));
-    if (!input.truth.empty() && input.truth.size() != input.grid.voxels())
-        return R::failure("the truth map has " + std::to_string(input.truth.size()) +
-                          " voxels but the data have " + std::to_string(input.grid.voxels()));
-    std::vector<int> fileColumns;
-    Result<DesignFile> columns = modelColumns(input.design, input.exclude, &fileColumns);
-    if (!columns) return R::failure(columns.error());
-    const DesignFile& design = columns.value();
-    std::string error;
-    const std::optional<GlmModel> model =
-        GlmModel::create(design.values, int(design.names.size()), input.volumes, &error);
-    if (!model) return R::failure(error);
-    Result<Statistics> chosen = chooseStatistics(input, *model, design.names);
-    if (!chosen) return R::failure(chosen.error());
-    const Statistics& statistics = chosen.value();
-    const GlmMaps maps = fitVoxels(*model, input.samples, statistics.fitted);
-
-    std::vector<std::string> names = design.names;
-    SummaryContext context;
-    context.model = &*model;
-    for (const Contrast& c : statistics.contrasts) {
-        names.push_back(c.name);
-        context.expressions.push_back(c.expression);
-    }
-    context.truth = input.truth;
-    context.tested = testedColumns(fileColumns, statistics.contrasts);
-    ReportSummary summary =
-        summarise(maps, input.grid, input.volumes, names, input.levels, context);
-    // In place of predictors that the run's baseline confounds.
-    if (statistics.automatic)
-        summary.predictors.erase(summary.predictors.begin(),
-                                 summary.predictors.begin() + maps.predictors);
-
-    std::error_code ec;
-    fs::create_directories(outDir, ec);
-    if (ec) return R::failure(outDir + ": cannot create the folder: " + ec.message());
-    Folder folder(outDir, written);
-    ReportPage page;
-    page.dataFile = input.dataLabel;
-    page.designFile = input.designLabel;
-    page.truthFile = input.truthLabel;
-    page.automaticContrasts = statistics.automatic;
-    page.grid = input.grid;
-    page.design = {"design_matrix.png", 0, 0,
-                   "The design matrix: one column per predictor and the constant (C), volumes "
-                   "downwards."};
-    if (!(error = folder.png(&page.design,
-                             drawDesignMatrix(design.names, design.values, input.volumes)))
-             .empty())
-        return R::failure(error);
-
-    std::vector<std::string> shownNames;
-    for (const PredictorSummary& s : summary.predictors) shownNames.push_back(s.name);
-    const std::vector<std::string> stems = fileStems(shownNames);
-    const formats::VtcGeometry mapGrid = mapGeometry(input.grid, input.repetitionTime);
-    std::size_t strongest = 0;
-    float strongestT = -1.0f;
-    for (std::size_t j = 0; j < stems.size(); ++j) {
-        const PredictorSummary& s = summary.predictors[j];
-        const std::string kind = s.contrast ? "Contrast " : "Predictor ";
-        PredictorFiles files;
-        files.tMap = "tmap_" + stems[j] + ".nii.gz";
-        error =
-            folder.done(files.tMap, formats::writeNiftiFile(folder.path(files.tMap), mapGrid,
-                                                            maps.tMap(s.statistic), "the t-map"));
-        if (!error.empty()) return R::failure(error);
-        files.slices = {"slices_" + stems[j] + ".png", 0, 0,
-                        kind + s.name +
-                            ": three planes through the strongest voxel, t above the Bonferroni "
-                            "threshold over the mean image" +
-                            (s.truth ? ", the planted voxels outlined." : ".")};
-        if (!(error = folder.png(&files.slices, drawSlices(input.grid, maps, summary, int(j))))
-                 .empty())
-            return R::failure(error);
-        files.timeCourse = {
-            "timecourse_" + stems[j] + ".png", 0, 0,
-            kind + s.name + ": time course of the strongest voxel with the fitted model."};
-        const std::span<const double> weights =
-            s.contrast ? std::span<const double>(
-                             statistics.fitted[std::size_t(s.statistic - maps.predictors)].weights)
-                       : std::span<const double>();
-        if (!(error = folder.png(&files.timeCourse,
-                                 drawTimeCourse(*model, maps, input.samples, input.grid,
-                                                s.peakVoxel, s.statistic, s.name, weights)))
-                 .empty())
-            return R::failure(error);
-        if (s.truth) {
-            files.roc = {"roc_" + stems[j] + ".png", 0, 0,
-                         kind + s.name +
-                             ": ROC curve over |t| against the truth map, with the three "
-                             "thresholds marked."};
-            if (!(error = folder.png(&files.roc, drawRoc(s))).empty()) return R::failure(error);
-        }
-        page.predictors.push_back(files);
-        if (std::fabs(s.peakT) > strongestT) strongestT = std::fabs(s.peakT), strongest = j;
-    }
-    // The tSNR slice goes through the strongest voxel of all, else the middle.
-    page.tsnrSlice = summary.predictors.empty() ? input.grid.dims[2] / 2
-                                                : summary.predictors[strongest].peakGrid[2];
-    page.tsnr = {"tsnr.png", 0, 0,
-                 "Temporal signal-to-noise ratio (mean / sd over time) in the plane z = " +
-                     std::to_string(page.tsnrSlice) + "."};
-    if (!(error = folder.png(&page.tsnr, drawTsnrSlice(input.grid, summary, page.tsnrSlice)))
-             .empty())
-        return R::failure(error);
-    if (!(error = folder.text("report.html", formatHtmlReport(page, summary))).empty())
-        return R::failure(error);
-    if (!(error = folder.text("report.json", formatJsonReport(page, summary))).empty())
-        return R::failure(error);
-    return summary;
+    Result<ReportResults> results = analyseReport(input);
+    if (!results) return Result<ReportSummary>::failure(results.error());
+    const std::string error = renderReport(results.value(), outDir, written);
+    if (!error.empty()) return Result<ReportSummary>::failure(error);
+    return std::move(results.value().summary);
 }
 
 namespace {
@@ -342,13 +277,15 @@ namespace {
 constexpr const char* kReportDescription =
     "Fits the GLM (every predictor of the design matrix plus a constant) to every voxel of DATA "
     "(a .vtc file or a .nii/.nii.gz image) and writes a report: t-maps (NIfTI) of predictors "
-    "and contrasts, pictures (PNG), report.html and report.json.";
+    "and contrasts with their z- and p-maps, pictures (PNG and SVG), report.html and report.json.";
 
 struct ReportCommandLine {
     CLI::App app;
     ReportOptions options;
     std::vector<std::string> data;
     std::string alpha, fdr, p;
+    std::string noiseModel, tail, highPass;
+    bool perVoxel = false;
 };
 
 std::unique_ptr<ReportCommandLine> makeReportCommandLine() {
@@ -395,9 +332,25 @@ std::unique_ptr<ReportCommandLine> makeReportCommandLine() {
         ->expected(0, 1);
     app.add_option("--truth", o.truth,
                    "truth map of the simulation (default: DATA's NAME_truth.nii.gz when it "
-                   "exists): detection figures and ROC curves")
+                   "exists): detection figures, ROC curves and the null calibration over its "
+                   "noise-only voxels")
         ->type_name("MAP")
         ->expected(0, 1);
+    app.add_option("--noise-model", line->noiseModel,
+                   "ols (default: ordinary least squares) or ar1 (each voxel's lag-1 "
+                   "autocorrelation from the OLS residuals, bias-corrected and averaged over its "
+                   "neighbours; data and design prewhitened and refitted)")
+        ->type_name("M");
+    app.add_flag("--ar1-per-voxel", line->perVoxel,
+                 "with ar1: each voxel's own autocorrelation, not averaged");
+    app.add_option("--high-pass", line->highPass,
+                   "discrete-cosine drift regressors down to a period of S seconds in the model "
+                   "(never in contrasts); default none")
+        ->type_name("S");
+    app.add_option("--tail", line->tail,
+                   "positive (default), negative or both: which t values count as evidence for "
+                   "every predictor and contrast")
+        ->type_name("T");
     return line;
 }
 
@@ -442,6 +395,20 @@ Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args)
     if (options.design.empty()) {
         options.design = designPathFor(options.data);
         options.designBeside = true;
+    }
+    if (line->perVoxel) options.smoothAutocorrelation = false;
+    if (line->app.count("--noise-model") > 0 &&
+        !parseNoiseModel(line->noiseModel, &options.noiseModel))
+        return R::failure("--noise-model " + line->noiseModel + ": expected ols or ar1");
+    if (line->app.count("--tail") > 0 && !parseTail(line->tail, &options.tail))
+        return R::failure("--tail " + line->tail + ": expected positive, negative or both");
+    if (line->app.count("--high-pass") > 0) {
+        const std::string& v = line->highPass;
+        char* end = nullptr;
+        options.highPassSeconds = std::strtod(v.c_str(), &end);
+        if (end == v.c_str() || *end || !(options.highPassSeconds > 0.0) ||
+            !std::isfinite(options.highPassSeconds))
+            return R::failure("--high-pass " + v + ": expected a period in seconds above 0");
     }
     return options;
 }
@@ -509,19 +476,30 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "tavimo-standin report: " << input.error() << "\n";
         return kExitError;
     }
-    std::vector<std::string> written;
-    const Result<ReportSummary> summary =
-        writeReport(input.value(), options.value().outDir, &written);
-    for (const std::string& path : written) err << "tavimo-standin: wrote " << path << "\n";
-    if (!summary) {
-        err << "tavimo-standin report: " << summary.error() << "\n";
+    const Result<ReportResults> results = analyseReport(input.value());
+    if (!results) {
+        err << "tavimo-standin report: " << results.error() << "\n";
         return kExitError;
     }
-    if (!summary.value().predictors.empty() && summary.value().predictors[0].contrast &&
-        options.value().contrasts.empty())
+    std::vector<std::string> written;
+    const std::string error = renderReport(results.value(), options.value().outDir, &written);
+    for (const std::string& path : written) err << "tavimo-standin: wrote " << path << "\n";
+    if (!error.empty()) {
+        err << "tavimo-standin report: " << error << "\n";
+        return kExitError;
+    }
+    const ReportResults& r = results.value();
+    if (r.model.automaticContrasts)
         out << "The conditions fill the run: each is tested against the others.\n";
-    for (const PredictorSummary& s : summary.value().predictors)
-        out << statisticLines(s, summary.value());
+    for (std::size_t j = 0; j < r.summary.predictors.size(); ++j) {
+        out << statisticLines(r.summary.predictors[j], r.summary);
+        // The null calibration at the first level, in words.
+        const std::optional<NullCalibration>& c = r.statistics[j].calibration;
+        if (c && !c->levels.empty())
+            out << "  "
+                << calibrationSentence(noiseModelDescription(r.model.noiseModel), c->levels[0])
+                << "\n";
+    }
     return 0;
 }
 

@@ -1,6 +1,6 @@
-// What the page and the JSON file of a report show besides the figures of
-// ReportSummary: the inputs, the geometry and the files written beside them
-// (names relative to the report folder).
+// What the page and the JSON file of a report show besides the results
+// (report_results.h): the files written beside them, names relative to the
+// report folder.
 #pragma once
 
 #include <string>
@@ -11,16 +11,20 @@
 namespace simtrove::analysis {
 
 struct ImageFile {
-    std::string file;
+    std::string file;  // PNG
     int width = 0, height = 0;
     std::string caption;
+    std::string svg;  // the same figure as SVG, or empty
 };
 
 struct PredictorFiles {
     std::string tMap;  // NIfTI t-map
-    ImageFile slices;
+    std::string zMap, pMap;
+    ImageFile slices;  // the axial montage
     ImageFile timeCourse;
     ImageFile roc;  // with a truth evaluation only
+    ImageFile orthogonal, projections;
+    ImageFile calibration;  // with a truth map only
 };
 
 struct ReportPage {

@@ -1,6 +1,7 @@
 #include "analysis/report_command.h"
 
 #include <gtest/gtest.h>
+#include <nifti1_io.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -12,10 +13,32 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ReportCommand, ParsesArguments) {
-    const auto o =
-        parseReportArguments({"Sim.vtc", "--design", "d.rtc", "--exclude", "Rest", "--out", "r",
-                              "--exclude", "B", "--alpha", "0.01", "--contrast", "TvR: Task - Rest",
-                              "--fdr", "0.1", "--p", "0.005", "--truth", "t.nii.gz"});
+    const auto o = parseReportArguments({"Sim.vtc",
+                                         "--design",
+                                         "d.rtc",
+                                         "--exclude",
+                                         "Rest",
+                                         "--out",
+                                         "r",
+                                         "--exclude",
+                                         "B",
+                                         "--alpha",
+                                         "0.01",
+                                         "--contrast",
+                                         "TvR: Task - Rest",
+                                         "--fdr",
+                                         "0.1",
+                                         "--p",
+                                         "0.005",
+                                         "--truth",
+                                         "t.nii.gz",
+                                         "--noise-model",
+                                         "ar1",
+                                         "--high-pass",
+                                         "128",
+                                         "--tail",
+                                         "both",
+                                         "--ar1-per-voxel"});
     ASSERT_TRUE(o) << o.error();
     EXPECT_EQ(o.value().data, "Sim.vtc");
     EXPECT_EQ(o.value().design, "d.rtc");
@@ -26,6 +49,10 @@ TEST(ReportCommand, ParsesArguments) {
     EXPECT_DOUBLE_EQ(o.value().levels.uncorrected, 0.005);
     EXPECT_EQ(o.value().contrasts, (std::vector<std::string>{"TvR: Task - Rest"}));
     EXPECT_EQ(o.value().truth, "t.nii.gz");
+    EXPECT_EQ(o.value().noiseModel, NoiseModel::Ar1);
+    EXPECT_DOUBLE_EQ(o.value().highPassSeconds, 128.0);
+    EXPECT_EQ(o.value().tail, Tail::Both);
+    EXPECT_FALSE(o.value().smoothAutocorrelation);
     EXPECT_EQ(parseReportArguments({"x.nii.gz", "--design", "d"}).value().outDir, "report");
     EXPECT_TRUE(parseReportArguments({"--help"}).value().help);
     // --option=value as well; the design matrix defaults to the one beside the data.
@@ -56,6 +83,12 @@ TEST(ReportCommand, ParsesArguments) {
         {{"a.vtc", "--design", "d", "--contrast"}, "--contrast needs a value"},
         {{"a.vtc", "--exclude"}, "--exclude needs a value"},
         {{"a.vtc", "--bogus"}, "unknown option \"--bogus\" (see tavimo-standin report --help)"},
+        {{"a.vtc", "--design", "d", "--noise-model", "ar2"},
+         "--noise-model ar2: expected ols or ar1"},
+        {{"a.vtc", "--design", "d", "--tail", "up"},
+         "--tail up: expected positive, negative or both"},
+        {{"a.vtc", "--design", "d", "--high-pass", "-1"},
+         "--high-pass -1: expected a period in seconds above 0"},
     };
     for (const auto& c : bad) EXPECT_EQ(parseReportArguments(c.args).error(), c.error);
 }
@@ -102,10 +135,30 @@ TEST(ReportCommand, WritesEveryFileOfTheFolder) {
     ASSERT_TRUE(summary) << summary.error();
     std::vector<std::string> names;
     for (const std::string& p : written) names.push_back(fs::path(p).filename().string());
-    EXPECT_EQ(names, (std::vector<std::string>{"design_matrix.png", "tmap_Task.nii.gz",
-                                               "slices_Task.png", "timecourse_Task.png", "tsnr.png",
-                                               "report.html", "report.json"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "design_matrix.png", "design_matrix.svg", "tmap_Task.nii.gz",
+                         "zmap_Task.nii.gz", "pmap_Task.nii.gz", "slices_Task.png",
+                         "planes_Task.png", "mip_Task.png", "timecourse_Task.png",
+                         "timecourse_Task.svg", "tsnr.png", "report.html", "report.json"}));
     for (const std::string& p : written) EXPECT_GT(fs::file_size(p), 100u) << p;
+    // The maps' headers as the system's NIfTI library reads them: t with its
+    // degrees of freedom (12 volumes, Task and the constant), z and p.
+    const struct {
+        const char* file;
+        int intent;
+        float p1;
+    } maps[] = {{"tmap_Task.nii.gz", NIFTI_INTENT_TTEST, 10.0f},
+                {"zmap_Task.nii.gz", NIFTI_INTENT_ZSCORE, 0.0f},
+                {"pmap_Task.nii.gz", NIFTI_INTENT_PVAL, 0.0f}};
+    for (const auto& m : maps) {
+        nifti_image* image = nifti_image_read((dir / m.file).string().c_str(), 0);
+        ASSERT_NE(image, nullptr) << m.file;
+        EXPECT_EQ(image->intent_code, m.intent) << m.file;
+        EXPECT_EQ(image->intent_p1, m.p1) << m.file;
+        EXPECT_EQ(image->ndim, 3) << m.file;
+        EXPECT_NE(std::string(image->descrip).find("predictor Task"), std::string::npos);
+        nifti_image_free(image);
+    }
 
     std::ostringstream out, err;
     EXPECT_EQ(runReport({(dir / "missing.vtc").string(), "--design", "d.rtc"}, out, err), 2);
