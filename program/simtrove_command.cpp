@@ -46,7 +46,8 @@ int simulate(const SimulateOptions& o, std::ostream& err) {
         return kExitError;
     }
     const double readSeconds = std::chrono::duration<double>(Clock::now() - readStart).count();
-    const scenario::SimulatedRun run = scenario::generate(read.value(), {o.threads, o.components});
+    const scenario::SimulatedRun run =
+        scenario::generate(read.value(), {o.threads, o.components, o.timings});
     const Clock::time_point writeStart = Clock::now();
     std::vector<std::string> written;
     const std::string problem = scenario::writeRunFiles(run, o.out, &written);

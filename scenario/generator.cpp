@@ -145,15 +145,35 @@ double slope(const std::vector<double>& y, const std::vector<float>& x) {
     return sxx > 0 ? sxy / sxx : 0.0;
 }
 
-// Mean and sd over time of one voxel's values, two passes.
-double temporalSd(const float* x, std::size_t T) {
-    double mean = 0;
-    for (std::size_t t = 0; t < T; ++t) mean += x[t];
-    mean /= double(T);
-    double squares = 0;
-    for (std::size_t t = 0; t < T; ++t) squares += (x[t] - mean) * (x[t] - mean);
-    return T > 1 ? std::sqrt(squares / double(T - 1)) : 0.0;
+// The sd over time from the sum and the sum of squares of T values (one
+// pass; the values are noise of mean near 0, so nothing cancels).
+double sdOfSums(double sum, double squares, std::size_t T) {
+    if (T < 2) return 0.0;
+    const double variance = (squares - sum * sum / double(T)) / double(T - 1);
+    return variance > 0 ? std::sqrt(variance) : 0.0;
 }
+
+double temporalSd(const float* x, std::size_t T) {
+    double sum = 0, squares = 0;
+    for (std::size_t t = 0; t < T; ++t) sum += x[t], squares += double(x[t]) * x[t];
+    return sdOfSums(sum, squares, T);
+}
+
+// Adds the time since `start` to `total` when timing is on.
+class Stopwatch {
+  public:
+    explicit Stopwatch(bool on) : on_(on) {}
+    void start() {
+        if (on_) start_ = Clock::now();
+    }
+    void addTo(double& total) const {
+        if (on_) total += secondsSince(start_);
+    }
+
+  private:
+    bool on_;
+    Clock::time_point start_{};
+};
 
 // Sample autocorrelation at lag k: sum (x_t - m)(x_t+k - m) / sum (x_t - m)^2.
 void addAutocorrelations(const float* x, std::size_t T, std::vector<double>& sums) {
@@ -311,10 +331,14 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
 
     parallelFor(blocks, 1, threads, [&](std::int64_t begin, std::int64_t end, int worker) {
         Scratch& w = scratch[std::size_t(worker)];
-        w.acc.resize(TT), w.values.resize(TT);
-        w.extra.resize(std::max<std::size_t>(TT, 64));
-        w.data.assign(blockFloats, 0.0f), w.signal.assign(blockFloats, 0.0f);
-        for (int k = 0; k < kNoiseKinds; ++k) w.noise[std::size_t(k)].assign(blockFloats, 0.0f);
+        if (w.data.size() != blockFloats) {  // once per worker
+            w.acc.resize(TT), w.values.resize(TT);
+            w.extra.resize(std::max<std::size_t>(TT, 64));
+            w.data.assign(blockFloats, 0.0f), w.signal.assign(blockFloats, 0.0f);
+            for (int k = 0; k < kNoiseKinds; ++k)
+                if (plan.present[std::size_t(k)]) w.noise[std::size_t(k)].assign(blockFloats, 0.0f);
+        }
+        Stopwatch clock(options.timings);
         for (std::int64_t b = begin; b < end; ++b) {
             BlockSums& bs = sums[std::size_t(b)];
             bs.componentSd.assign(kNoiseKinds, 0.0);
@@ -328,17 +352,18 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                 if (!s.inside(v)) {
                     std::fill(data, data + TT, 0.0f), std::fill(signal, signal + TT, 0.0f);
                     for (auto& n : w.noise)
-                        std::fill(n.begin() + long(row), n.begin() + long(row + TT), 0.0f);
+                        if (!n.empty())
+                            std::fill(n.begin() + long(row), n.begin() + long(row + TT), 0.0f);
                     continue;
                 }
-                Clock::time_point start = Clock::now();
+                clock.start();
                 const std::int32_t r = plan.layout.regionOf[std::size_t(v)];
                 for (std::size_t t = 0; t < TT; ++t) {
                     const double amplitude = r >= 0 ? plan.regionAmplitude[std::size_t(r)][t] : 0.0;
                     signal[t] = float(s.baseline + amplitude);
                     w.acc[t] = signal[t];
                 }
-                bs.seconds[kNoiseKinds] += secondsSince(start);
+                clock.addTo(bs.seconds[kNoiseKinds]);
                 auto addComponent = [&](int k) {
                     float* out = w.noise[std::size_t(k)].data() + row;
                     for (std::size_t t = 0; t < TT; ++t) {
@@ -347,30 +372,30 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                     }
                 };
                 if (plan.present[kSystem] && !plan.rician) {
-                    start = Clock::now();
+                    clock.start();
                     noise::systemNoise(s.seed, std::uint64_t(v), systemSd, w.values.data(), TT);
                     addComponent(kSystem);
-                    bs.seconds[kSystem] += secondsSince(start);
+                    clock.addTo(bs.seconds[kSystem]);
                 }
                 if (plan.ar) {
-                    start = Clock::now();
+                    clock.start();
                     plan.ar->generate(s.seed, std::uint64_t(v), w.values.data(), TT);
                     addComponent(kTemporal);
-                    bs.seconds[kTemporal] += secondsSince(start);
+                    clock.addTo(bs.seconds[kTemporal]);
                 }
                 if (plan.drift) {
-                    start = Clock::now();
+                    clock.start();
                     if (w.extra.size() < plan.drift->functions())
                         w.extra.resize(plan.drift->functions());
                     plan.drift->generate(s.seed, std::uint64_t(v), w.values.data(), w.extra.data());
                     addComponent(kDrift);
-                    bs.seconds[kDrift] += secondsSince(start);
+                    clock.addTo(bs.seconds[kDrift]);
                 }
                 if (plan.physiological) {
-                    start = Clock::now();
+                    clock.start();
                     plan.physiological->generate(s.seed, std::uint64_t(v), w.values.data());
                     addComponent(kPhysiological);
-                    bs.seconds[kPhysiological] += secondsSince(start);
+                    clock.addTo(bs.seconds[kPhysiological]);
                 }
                 if (plan.spatial) {
                     float* out = w.noise[kSpatial].data() + row;
@@ -380,7 +405,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                     }
                 }
                 if (plan.rician) {
-                    start = Clock::now();
+                    clock.start();
                     std::copy(w.acc.begin(), w.acc.end(), w.values.begin());  // S
                     if (w.extra.size() < TT) w.extra.resize(TT);
                     noise::applyRicianNoise(s.seed, std::uint64_t(v), systemSd, w.acc.data(),
@@ -388,7 +413,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                     float* out = w.noise[kSystem].data() + row;
                     for (std::size_t t = 0; t < TT; ++t)
                         out[t] = float(double(float(w.acc[t])) - w.values[t]);
-                    bs.seconds[kSystem] += secondsSince(start);
+                    clock.addTo(bs.seconds[kSystem]);
                 }
                 for (std::size_t t = 0; t < TT; ++t) data[t] = float(w.acc[t]);
                 // What was realised in this voxel.
@@ -399,14 +424,12 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                             temporalSd(w.noise[std::size_t(k)].data() + row, TT);
                 if (lags)
                     addAutocorrelations(w.noise[kTemporal].data() + row, TT, bs.autocorrelation);
-                for (std::size_t t = 0; t < TT; ++t)
-                    w.values[t] = double(data[t]) - double(signal[t]);
-                double mean = 0, squares = 0;
-                for (std::size_t t = 0; t < TT; ++t) mean += w.values[t];
-                mean /= double(TT);
-                for (std::size_t t = 0; t < TT; ++t)
-                    squares += (w.values[t] - mean) * (w.values[t] - mean);
-                bs.noiseSd += TT > 1 ? std::sqrt(squares / double(TT - 1)) : 0.0;
+                double sum = 0, squares = 0;
+                for (std::size_t t = 0; t < TT; ++t) {
+                    const double d = double(data[t]) - double(signal[t]);
+                    sum += d, squares += d * d;
+                }
+                bs.noiseSd += sdOfSums(sum, squares, TT);
             }
             // Out, volume by volume: each volume receives the block's voxels as one run.
             auto store = [&](const std::vector<float>& from, float* to) {
@@ -453,6 +476,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     run.realised["components"] = components;
     run.realised["noise_sd"] = total.noiseSd / n;
     // Thread time spread over the threads: about the wall time of each part.
+    if (!options.timings) return;
     run.timings.push_back({"signal", total.seconds[kNoiseKinds] / threads});
     for (int k = 0; k < kNoiseKinds; ++k)
         if (plan.present[std::size_t(k)])
