@@ -27,6 +27,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -42,6 +43,8 @@ struct GenerateOptions {
     int threads = 0;          // 0: every core
     bool components = false;  // keep the signal and every noise component
     bool timings = false;     // measure each component's generation (SimulatedRun::timings)
+    // Called now and then from one thread with the share done (0 to 1); may be empty.
+    std::function<void(double)> progress = {};
 };
 
 struct Geometry {
