@@ -343,8 +343,10 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const std::size_t blockFloats = std::size_t(kVoxelBlock) * TT;
     const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
 
+    // Chunks of 32 blocks (512 voxels): neighbouring blocks of different
+    // threads would share the cache lines of every volume they write.
     parallelFor(
-        blocks, 1, threads,
+        blocks, 32, threads,
         [&](std::int64_t begin, std::int64_t end, int worker) {
             Scratch& w = scratch[std::size_t(worker)];
             if (w.data.size() != blockFloats) {  // once per worker
