@@ -498,16 +498,18 @@ formats::Result<Scenario> readScenarioFile(const fs::path& path) {
 }
 
 std::uint64_t runBytes(const Scenario& s, bool components) {
-    const std::uint64_t voxels = std::uint64_t(s.grid.voxels());
-    const std::uint64_t samples = voxels * std::uint64_t(s.timePoints);
-    std::uint64_t arrays = 1;
+    // In double first: sizes near the limits would overflow 64 bits.
+    const double voxels = double(s.grid.voxels());
+    double arrays = 1;
     if (components) {
         arrays += 1;  // the signal
         const Noise& n = s.noise;
-        arrays += std::uint64_t(bool(n.system)) + bool(n.temporal) + bool(n.drift) +
+        arrays += double(bool(n.system)) + bool(n.temporal) + bool(n.drift) +
                   bool(n.physiological) + bool(n.spatial);
     }
-    return samples * sizeof(float) * arrays + voxels * (sizeof(std::int16_t) + 64);
+    const double bytes = voxels * double(s.timePoints) * sizeof(float) * arrays +
+                         voxels * double(sizeof(std::int16_t) + 64);
+    return bytes >= 1.8e19 ? UINT64_MAX : std::uint64_t(bytes);
 }
 
 std::string memoryProblem(const Scenario& s, bool components) {
