@@ -491,9 +491,17 @@ formats::Result<Scenario> readScenario(const json& document, const fs::path& bas
 formats::Result<Scenario> readScenarioFile(const fs::path& path) {
     formats::Result<std::string> bytes = formats::readFileBytes(path.string());
     if (!bytes) return formats::Result<Scenario>::failure(bytes.error());
-    json document = json::parse(bytes.value(), nullptr, false);
-    if (document.is_discarded())
-        return formats::Result<Scenario>::failure(path.string() + ": not JSON");
+    json document;
+    try {
+        document = json::parse(bytes.value());
+    } catch (const json::parse_error& e) {
+        // "[json.exception.parse_error.101] parse error at line 3, column 5: ..."
+        const std::string what = e.what();
+        const std::size_t at = what.find("] ");
+        return formats::Result<Scenario>::failure(
+            path.string() +
+            ": not JSON: " + (at == std::string::npos ? what : what.substr(at + 2)));
+    }
     return readScenario(document, path.parent_path());
 }
 
