@@ -19,6 +19,7 @@
 // kMaxVtcSamples samples are refused.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -41,6 +42,26 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& geometry,
 // scl_inter 0. Errors as writeNiftiFile.
 std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& geometry,
                                  std::span<const std::int16_t> labels);
+
+// A grid placed in world millimetres with RAS axes: voxel (i, j, k) lies at
+// originMm + (i, j, k) * voxelMm, axis by axis (no rotation).
+struct NiftiSpace {
+    std::array<int, 3> dims{};
+    std::array<double, 3> voxelMm{1.0, 1.0, 1.0};
+    std::array<double, 3> originMm{};
+    std::uint64_t voxels() const { return std::uint64_t(dims[0]) * dims[1] * dims[2]; }
+};
+
+// The VTC's placement: voxel edge = resolution, origin = the box's start.
+NiftiSpace niftiSpaceOf(const VtcGeometry& geometry);
+
+// As writeNiftiFile and writeNiftiLabelImage, on any NiftiSpace: `samples`
+// in the VTC layout (time fastest, `volumes` per voxel), float32;
+// `repetitionTime` in seconds becomes pixdim[4].
+std::string writeNiftiSeries(const std::string& path, const NiftiSpace& space, int volumes,
+                             double repetitionTime, std::span<const float> samples);
+std::string writeNiftiLabels(const std::string& path, const NiftiSpace& space,
+                             std::span<const std::int16_t> labels);
 
 struct VolumeSeries {
     VolumeGrid grid;
