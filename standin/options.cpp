@@ -180,6 +180,7 @@ const std::map<std::string, Handler>& handlers() {
         {"--answers",
          [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.answersFile); }},
         {"--nifti", [](ValueReader&, Options& o, auto&) { return o.nifti = true; }},
+        {"--bids", [](ValueReader& in, Options& o, auto&) { return store(in.path(), o.bidsDir); }},
         {"--timings", [](ValueReader&, Options& o, auto&) { return o.timings = true; }},
         {"--ask", [](ValueReader&, Options& o, auto&) { return o.ask = true; }},
         {"--time-points", [](ValueReader& in, Options& o,
@@ -279,6 +280,8 @@ Program:
                         built-in protocol (default: the current directory; created)
   --ask                 no embedded answers: ask every unanswered prompt on the terminal
   --nifti               also write a NIfTI copy (NAME.nii.gz) beside a saved VTC
+  --bids DIR            also write the saved run as a BIDS dataset into DIR, with
+                        the truth and the design matrix in DIR/derivatives/simtrove
   --timings             print the time of each phase of the run (design matrix,
                         noise, signal, saving the VTC and the NIfTI copy) on stderr
   -h, --help            show this text and exit

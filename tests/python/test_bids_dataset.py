@@ -72,3 +72,31 @@ def test_truth_components_and_data_agree(dataset):
         events = pd.read_csv(bold.parent / f"{stem}_events.tsv", sep="\t")
         assert events.onset.is_monotonic_increasing
         assert set(events.trial_type) <= set(design.columns)
+
+
+def test_standin_main_job_as_a_dataset(build_dir, bids_validator, tmp_path):
+    standin = build_dir / "standin" / "tavimo-standin"
+    subprocess.run([str(standin), "--out", str(tmp_path), "--bids", str(tmp_path),
+                    "--time-points", "20"], check=True, capture_output=True)
+    result = subprocess.run([bids_validator, str(tmp_path), "--json"], capture_output=True,
+                            text=True, timeout=120)
+    issues = json.loads(result.stdout)["issues"]
+    assert [e["key"] for e in issues["errors"]] == []
+    assert {w["key"] for w in issues["warnings"]} <= ACCEPTED_WARNINGS
+    stem = "sub-01_task-simtroveblock"
+    bold = nib.load(tmp_path / "sub-01/func" / f"{stem}_bold.nii.gz")
+    np.testing.assert_array_equal(np.asanyarray(bold.dataobj),
+                                  np.asanyarray(nib.load(tmp_path / "Simulated.nii.gz").dataobj))
+    derived = tmp_path / "derivatives/simtrove/sub-01/func"
+    np.testing.assert_array_equal(
+        np.asanyarray(nib.load(derived / f"{stem}_desc-truth_dseg.nii.gz").dataobj),
+        np.asanyarray(nib.load(tmp_path / "Simulated_truth.nii.gz").dataobj))
+    # The design matrix file: a header of 3 + N lines, then T rows of N values,
+    # each the float the plug-in used, as the table's are.
+    rtc = (tmp_path / "plugin_created.rtc").read_text().splitlines()
+    design = pd.read_csv(derived / f"{stem}_design.tsv", sep="\t")
+    assert list(design.columns) == ["Rest", "Task"]
+    np.testing.assert_array_equal(design.to_numpy(np.float32),
+                                  np.loadtxt(rtc[5:], ndmin=2).astype(np.float32))
+    sidecar = json.loads((tmp_path / "task-simtroveblock_bold.json").read_text())
+    assert sidecar["TaskName"] == "simtrove_block" and sidecar["RepetitionTime"] == 2
