@@ -48,26 +48,34 @@ std::string writeText(const fs::path& path, const std::string& text, std::string
     return writeFileAtomically(path.string(), text, kind);
 }
 
-std::string writeSeries(const fs::path& path, const NiftiSpace& space, int volumes, double tr,
-                        std::span<const float> samples) {
-    if (std::string problem = makeFolder(path.parent_path()); !problem.empty()) return problem;
-    OutputFile output(path.string());
-    if (std::string problem = writeNiftiSeries(output.temporaryPath(), space, volumes, tr, samples);
-        !problem.empty())
-        return path.string() + ": cannot write NIfTI: " +
-               problem.substr(problem.find(": cannot write NIfTI: ") + 22);
-    return output.commit("NIfTI");
+// The library's messages name the temporary file; users know the final name.
+std::string finalNamed(const fs::path& path, const std::string& problem) {
+    return path.string() + problem.substr(problem.find(':'));
 }
 
-std::string writeLabelImage(const fs::path& path, const NiftiSpace& space,
+std::string writeSeries(const fs::path& path, ImageSpace space, double tr,
+                        std::span<const float> samples, std::int64_t volumes,
+                        const std::string& description) {
+    if (std::string problem = makeFolder(path.parent_path()); !problem.empty()) return problem;
+    OutputFile output(path.string());
+    space.repetitionTime = tr;
+    if (std::string problem =
+            writeNiftiVolumes(output.temporaryPath(), space, samples, volumes, description);
+        !problem.empty())
+        return finalNamed(path, problem);
+    return output.commit("the NIfTI image");
+}
+
+std::string writeLabelImage(const fs::path& path, ImageSpace space,
                             std::span<const std::int16_t> labels) {
     if (std::string problem = makeFolder(path.parent_path()); !problem.empty()) return problem;
     OutputFile output(path.string());
-    if (std::string problem = writeNiftiLabels(output.temporaryPath(), space, labels);
+    space.repetitionTime = 0.0;
+    if (std::string problem =
+            writeNiftiLabels(output.temporaryPath(), space, labels, "simulated truth labels");
         !problem.empty())
-        return path.string() + ": cannot write NIfTI: " +
-               problem.substr(problem.find(": cannot write NIfTI: ") + 22);
-    return output.commit("NIfTI");
+        return finalNamed(path, problem);
+    return output.commit("the truth map");
 }
 
 // The lookup table of a segmentation: index 0 is the voxels without signal.
@@ -171,8 +179,8 @@ std::string BidsDatasetWriter::writeRun(const BidsRun& run) {
         fs::path(directory_) / "derivatives" / kPipeline / ("sub-" + subject) / "func";
     const double tr = run.repetitionTime;
 
-    if (std::string p =
-            writeSeries(func / (stem + "_bold.nii.gz"), run.space, run.volumes, tr, run.data);
+    if (std::string p = writeSeries(func / (stem + "_bold.nii.gz"), run.space, tr, run.data,
+                                    run.volumes, "simulated run (" + info_.generatorName + ")");
         !p.empty())
         return p;
     if (std::string p = writeText(func / (stem + "_events.tsv"),
@@ -192,8 +200,9 @@ std::string BidsDatasetWriter::writeRun(const BidsRun& run) {
     }
     for (const SeriesImage& component : run.components) {
         const std::string base = stem + "_desc-" + bidsLabel(component.name) + "_bold";
-        if (std::string p = writeSeries(derived / (base + ".nii.gz"), run.space, run.volumes, tr,
-                                        component.samples);
+        if (std::string p =
+                writeSeries(derived / (base + ".nii.gz"), run.space, tr, component.samples,
+                            run.volumes, "simulated " + component.name);
             !p.empty())
             return p;
         ordered_json sidecar = {

@@ -47,7 +47,7 @@ std::string formatEventsTsvInOnsetOrder(const Protocol& protocol, double repetit
 struct SeriesImage {
     std::string name;                // becomes desc-LABEL
     std::string description;         // the sidecar's "Description"
-    std::span<const float> samples;  // the VTC layout (time fastest)
+    std::span<const float> samples;  // as the data
 };
 
 struct DesignTable {
@@ -61,9 +61,9 @@ struct BidsRun {
     std::string task;                 // TaskName; its label names the files
     double repetitionTime = 2.0;      // seconds
     std::vector<double> sliceTiming;  // seconds per slice; empty: none
-    NiftiSpace space;
-    int volumes = 0;
-    std::span<const float> data;          // the VTC layout
+    ImageSpace space;                 // its repetitionTime is ignored: repetitionTime above
+    std::int64_t volumes = 0;
+    std::span<const float> data;          // volume after volume, x fastest (the NIfTI order)
     Protocol protocol;                    // the design, in volumes
     std::span<const std::int16_t> truth;  // one label per voxel, x fastest
     std::vector<std::string> truthNames;  // names of labels 1, 2, ...
@@ -81,7 +81,7 @@ struct DatasetInfo {
 };
 
 struct GroupTruth {
-    NiftiSpace space;
+    ImageSpace space;
     std::vector<std::int16_t> labels;
     std::vector<std::string> names;  // of labels 1, 2, ...
 };

@@ -26,30 +26,27 @@ struct ImageDeleter {
     }
 };
 
-void describeGeometry(nifti_image& image, const NiftiSpace& space, double repetitionTime,
-                      const char* description) {
-    const float v[3] = {float(space.voxelMm[0]), float(space.voxelMm[1]), float(space.voxelMm[2])};
-    const float origin[3] = {float(space.originMm[0]), float(space.originMm[1]),
-                             float(space.originMm[2])};
-    image.dx = image.pixdim[1] = v[0];
-    image.dy = image.pixdim[2] = v[1];
-    image.dz = image.pixdim[3] = v[2];
-    image.dt = image.pixdim[4] = float(repetitionTime);
+void describeGeometry(nifti_image& image, const VtcGeometry& g, const char* description) {
+    const float r = float(g.resolution);
+    image.dx = image.dy = image.dz = r;
+    image.pixdim[1] = image.pixdim[2] = image.pixdim[3] = r;
+    image.dt = image.pixdim[4] = g.repetitionTime;
     image.xyz_units = NIFTI_UNITS_MM;
     image.time_units = NIFTI_UNITS_SEC;
 
     image.qform_code = NIFTI_XFORM_SCANNER_ANAT;
     image.quatern_b = image.quatern_c = image.quatern_d = 0.0f;
-    image.qoffset_x = origin[0];
-    image.qoffset_y = origin[1];
-    image.qoffset_z = origin[2];
+    image.qoffset_x = float(g.xStart);
+    image.qoffset_y = float(g.yStart);
+    image.qoffset_z = float(g.zStart);
     image.qfac = 1.0f;
-    image.qto_xyz = nifti_quatern_to_mat44(0.0f, 0.0f, 0.0f, origin[0], origin[1], origin[2], v[0],
-                                           v[1], v[2], 1.0f);
+    image.qto_xyz = nifti_quatern_to_mat44(0.0f, 0.0f, 0.0f, image.qoffset_x, image.qoffset_y,
+                                           image.qoffset_z, r, r, r, 1.0f);
     image.sform_code = NIFTI_XFORM_SCANNER_ANAT;
     std::memset(&image.sto_xyz, 0, sizeof image.sto_xyz);
+    const float origin[3] = {float(g.xStart), float(g.yStart), float(g.zStart)};
     for (int row = 0; row < 3; ++row) {
-        image.sto_xyz.m[row][row] = v[row];
+        image.sto_xyz.m[row][row] = r;
         image.sto_xyz.m[row][3] = origin[row];
     }
     image.sto_xyz.m[3][3] = 1.0f;
@@ -73,10 +70,11 @@ struct ImageLayout {
     const char* compression;  // znz mode: "wb1h" Huffman only, "wb6" deflate
 };
 
-// Creates the file with its header and hands it, still open, to writeBody.
-template <typename WriteBody>
-std::string writeImage(const std::string& path, const NiftiSpace& space, double repetitionTime,
-                       const ImageLayout& layout, WriteBody&& writeBody) {
+// Creates the file with its header (geometry set by describe) and hands it,
+// still open, to writeBody.
+template <typename Describe, typename WriteBody>
+std::string writeImageWith(const std::string& path, const ImageLayout& layout, Describe&& describe,
+                           WriteBody&& writeBody) {
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     nifti_set_debug_level(0);  // failures are reported by the caller, once
     std::unique_ptr<nifti_image, ImageDeleter> image(
@@ -90,7 +88,7 @@ std::string writeImage(const std::string& path, const NiftiSpace& space, double 
     image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
     image->scl_slope = 1.0f;
     image->scl_inter = 0.0f;
-    describeGeometry(*image, space, repetitionTime, layout.description);
+    describe(*image);
     nifti_set_iname_offset(image.get());
     znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */,
                                               layout.compression, nullptr, nullptr);
@@ -100,57 +98,147 @@ std::string writeImage(const std::string& path, const NiftiSpace& space, double 
     return ok ? std::string() : fail("write error");
 }
 
-}  // namespace
-#endif
-
-NiftiSpace niftiSpaceOf(const VtcGeometry& g) {
-    const double r = g.resolution;
-    return {{g.dimX(), g.dimY(), g.dimZ()},
-            {r, r, r},
-            {double(g.xStart), double(g.yStart), double(g.zStart)}};
+template <typename WriteBody>
+std::string writeImage(const std::string& path, const VtcGeometry& g, const ImageLayout& layout,
+                       WriteBody&& writeBody) {
+    return writeImageWith(
+        path, layout, [&](nifti_image& image) { describeGeometry(image, g, layout.description); },
+        writeBody);
 }
 
-namespace {
+void describeSpace(nifti_image& image, const ImageSpace& space, const std::string& description) {
+    const auto affine = centredAffine(space);
+    image.dx = image.pixdim[1] = float(space.voxelMm[0]);
+    image.dy = image.pixdim[2] = float(space.voxelMm[1]);
+    image.dz = image.pixdim[3] = float(space.voxelMm[2]);
+    image.dt = image.pixdim[4] = float(space.repetitionTime);
+    image.xyz_units = NIFTI_UNITS_MM;
+    image.time_units = NIFTI_UNITS_SEC;
+    image.qform_code = NIFTI_XFORM_SCANNER_ANAT;
+    image.quatern_b = image.quatern_c = image.quatern_d = 0.0f;
+    image.qoffset_x = float(affine[0][3]);
+    image.qoffset_y = float(affine[1][3]);
+    image.qoffset_z = float(affine[2][3]);
+    image.qfac = 1.0f;
+    image.qto_xyz = nifti_quatern_to_mat44(0.0f, 0.0f, 0.0f, image.qoffset_x, image.qoffset_y,
+                                           image.qoffset_z, image.dx, image.dy, image.dz, 1.0f);
+    image.sform_code = NIFTI_XFORM_SCANNER_ANAT;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            image.sto_xyz.m[row][column] = float(affine[std::size_t(row)][std::size_t(column)]);
+    std::snprintf(image.descrip, sizeof image.descrip, "%s", description.c_str());
+}
 
-std::string spaceProblem(const NiftiSpace& space) {
-    for (int a = 0; a < 3; ++a) {
-        if (space.dims[std::size_t(a)] < 1) return "an axis without voxels";
-        if (!(space.voxelMm[std::size_t(a)] > 0.0) || !std::isfinite(space.voxelMm[std::size_t(a)]))
-            return "a voxel size that is not positive";
+std::string spaceProblem(const ImageSpace& space) {
+    for (std::size_t a = 0; a < 3; ++a) {
+        if (space.dims[a] < 1 || space.dims[a] > 32767) return "every size must be from 1 to 32767";
+        if (!(space.voxelMm[a] > 0)) return "voxel sizes must be positive";
     }
     return {};
 }
 
 }  // namespace
+#endif
 
-std::string writeNiftiSeries(const std::string& path, const NiftiSpace& space, int volumes,
-                             double repetitionTime, std::span<const float> samples) {
+std::array<std::array<double, 4>, 4> centredAffine(const ImageSpace& space) {
+    std::array<std::array<double, 4>, 4> m{};
+    for (std::size_t a = 0; a < 3; ++a) {
+        m[a][a] = space.voxelMm[a];
+        m[a][3] = -0.5 * double(space.dims[a] - 1) * space.voxelMm[a];
+    }
+    m[3][3] = 1.0;
+    return m;
+}
+
+std::string writeNiftiVolumes(const std::string& path, const ImageSpace& space,
+                              std::span<const float> volumes, std::int64_t timePoints,
+                              const std::string& description) {
 #if !SIMTROVE_HAVE_NIFTI
     (void)space;
     (void)volumes;
-    (void)repetitionTime;
-    (void)samples;
+    (void)timePoints;
+    (void)description;
     return path + ": cannot write NIfTI: this build has no NIfTI library";
 #else
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
     if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
-    if (volumes < 1) return fail("the series has no time points");
-    if (!(repetitionTime > 0.0)) return fail("the repetition time is not positive");
-    if (samples.size() != space.voxels() * std::uint64_t(volumes))
+    if (timePoints < 1 || timePoints > 32767) return fail("time points must be from 1 to 32767");
+    const std::uint64_t voxels =
+        std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) * std::uint64_t(space.dims[2]);
+    if (volumes.size() != voxels * std::uint64_t(timePoints))
         return fail("sample count does not match the geometry");
+    const ImageLayout layout{
+        {4, int(space.dims[0]), int(space.dims[1]), int(space.dims[2]), int(timePoints), 1, 1, 1},
+        NIFTI_TYPE_FLOAT32,
+        description.c_str(),
+        "wb1h"};
+    return writeImageWith(
+        path, layout, [&](nifti_image& image) { describeSpace(image, space, description); },
+        [&](znzFile file) {
+            // One volume per call keeps every request well below the library's limits.
+            const std::size_t bytes = std::size_t(voxels) * sizeof(float);
+            for (std::int64_t t = 0; t < timePoints; ++t)
+                if (nifti_write_buffer(file, volumes.data() + std::size_t(t) * std::size_t(voxels),
+                                       bytes) != bytes)
+                    return false;
+            return true;
+        });
+#endif
+}
+
+std::string writeNiftiLabels(const std::string& path, const ImageSpace& space,
+                             std::span<const std::int16_t> labels, const std::string& description) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)space;
+    (void)labels;
+    (void)description;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
+    const std::uint64_t voxels =
+        std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) * std::uint64_t(space.dims[2]);
+    if (labels.size() != voxels) return fail("label count does not match the geometry");
+    const ImageLayout layout{
+        {3, int(space.dims[0]), int(space.dims[1]), int(space.dims[2]), 1, 1, 1, 1},
+        NIFTI_TYPE_INT16,
+        description.c_str(),
+        "wb6"};
+    return writeImageWith(
+        path, layout, [&](nifti_image& image) { describeSpace(image, space, description); },
+        [&](znzFile file) {
+            const std::size_t bytes = labels.size_bytes();
+            return nifti_write_buffer(file, labels.data(), bytes) == bytes;
+        });
+#endif
+}
+
+std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
+                           std::span<const float> samples) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)g;
+    (void)samples;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
+    if (g.timePoints < 1) return fail("the VTC has no time points");
+    if (samples.size() != g.sampleCount()) return fail("sample count does not match the geometry");
 
     // Huffman coding only ("h"): simulated noise has no repeats for string
     // matching to find, so the default deflate level spent five times as long
     // for a slightly larger file, and saving was the slowest phase of a run.
-    const ImageLayout layout{{4, space.dims[0], space.dims[1], space.dims[2], volumes, 1, 1, 1},
+    const ImageLayout layout{{4, g.dimX(), g.dimY(), g.dimZ(), g.timePoints, 1, 1, 1},
                              NIFTI_TYPE_FLOAT32,
                              "simulated VTC (tavimo-standin)",
                              "wb1h"};
-    return writeImage(path, space, repetitionTime, layout, [&](znzFile file) {
+    return writeImage(path, g, layout, [&](znzFile file) {
         // NIfTI stores volume after volume; the VTC keeps each time course together.
-        const std::size_t voxels = std::size_t(space.voxels());
-        const std::size_t timePoints = std::size_t(volumes);
+        const std::size_t voxels = std::size_t(g.voxelCount());
+        const std::size_t timePoints = std::size_t(g.timePoints);
         std::vector<float> volume(voxels);
         for (std::size_t t = 0; t < timePoints; ++t) {
             for (std::size_t v = 0; v < voxels; ++v) volume[v] = samples[v * timePoints + t];
@@ -162,54 +250,27 @@ std::string writeNiftiSeries(const std::string& path, const NiftiSpace& space, i
 #endif
 }
 
-namespace {
-
-std::string writeLabels(const std::string& path, const NiftiSpace& space, double timeStep,
-                        std::span<const std::int16_t> labels) {
+std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
+                                 std::span<const std::int16_t> labels) {
 #if !SIMTROVE_HAVE_NIFTI
-    (void)space;
-    (void)timeStep;
+    (void)g;
     (void)labels;
     return path + ": cannot write NIfTI: this build has no NIfTI library";
 #else
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
-    if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
-    if (labels.size() != space.voxels()) return fail("label count does not match the geometry");
+    if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
+    if (labels.size() != g.voxelCount()) return fail("label count does not match the geometry");
     // Labels are mostly 0: ordinary deflate shrinks them a hundredfold.
-    const ImageLayout layout{{3, space.dims[0], space.dims[1], space.dims[2], 1, 1, 1, 1},
+    const ImageLayout layout{{3, g.dimX(), g.dimY(), g.dimZ(), 1, 1, 1, 1},
                              NIFTI_TYPE_INT16,
                              "simulated signal labels (tavimo-standin)",
                              "wb6"};
-    return writeImage(path, space, timeStep, layout, [&](znzFile file) {
+    return writeImage(path, g, layout, [&](znzFile file) {
         const std::size_t bytes = labels.size_bytes();
         return nifti_write_buffer(file, labels.data(), bytes) == bytes;
     });
 #endif
-}
-
-}  // namespace
-
-// A label image on its own has no time step.
-std::string writeNiftiLabels(const std::string& path, const NiftiSpace& space,
-                             std::span<const std::int16_t> labels) {
-    return writeLabels(path, space, 0.0, labels);
-}
-
-std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
-                           std::span<const float> samples) {
-    if (std::string problem = geometryProblem(g); !problem.empty())
-        return path + ": cannot write NIfTI: " + problem;
-    if (g.timePoints < 1) return path + ": cannot write NIfTI: the VTC has no time points";
-    return writeNiftiSeries(path, niftiSpaceOf(g), g.timePoints, g.repetitionTime, samples);
-}
-
-std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
-                                 std::span<const std::int16_t> labels) {
-    if (std::string problem = geometryProblem(g); !problem.empty())
-        return path + ": cannot write NIfTI: " + problem;
-    // The truth map carries the data's header geometry, time step included.
-    return writeLabels(path, niftiSpaceOf(g), g.repetitionTime, labels);
 }
 
 #if SIMTROVE_HAVE_NIFTI

@@ -29,9 +29,16 @@ BidsCopy writeBidsCopy(const std::string& directory, const std::string& savedBas
     run.subject = "01";
     run.task = record.taskName;
     run.repetitionTime = record.repetitionTime;
-    run.space = niftiSpaceOf(record.geometry);
-    run.volumes = record.geometry.timePoints;
-    run.data = samples;
+    const VtcGeometry& g = record.geometry;
+    const double r = g.resolution;
+    run.space = {{g.dimX(), g.dimY(), g.dimZ()}, {r, r, r}, record.repetitionTime};
+    run.volumes = g.timePoints;
+    // The VTC keeps each time course together; NIfTI stores volume after volume.
+    const std::size_t voxels = std::size_t(g.voxelCount()), volumes = std::size_t(g.timePoints);
+    std::vector<float> data(samples.size());
+    for (std::size_t v = 0; v < voxels; ++v)
+        for (std::size_t t = 0; t < volumes; ++t) data[t * voxels + v] = samples[v * volumes + t];
+    run.data = data;
     run.protocol = protocol;
     run.truth = labels.value();
     for (const Predictor& predictor : predictors) {

@@ -5,7 +5,9 @@
 // derivatives/simtrove/..._realised.json. The plug-in's own files (VTC,
 // design matrix, protocol, log, the companions of the saved VTC) are listed
 // in .bidsignore, so that DIR may also be the stand-in's --out folder.
-// Builds without the NIfTI library refuse with a message.
+// The images have the centred RAS placement of formats/nifti.h's ImageSpace
+// (the VTC's own NIfTI copy keeps the VMR placement). Builds without the
+// NIfTI library refuse with a message.
 #pragma once
 
 #include <span>

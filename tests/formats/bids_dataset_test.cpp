@@ -40,7 +40,7 @@ Protocol crossedProtocol() {
 }
 
 std::string writeOneRun(const fs::path& folder, double tr, int run) {
-    const NiftiSpace space{{2, 2, 1}, {3.0, 3.0, 3.0}, {-1.5, -1.5, 0.0}};
+    const ImageSpace space{{2, 2, 1}, {3.0, 3.0, 3.0}, tr};
     const std::vector<float> data(4 * 14, 100.0f);
     const std::vector<std::int16_t> truth{0, 1, 0, 0};
     BidsDatasetWriter writer(folder.string(), {"Test", "simtrove", "2.0", "", {}});

@@ -1,7 +1,7 @@
 // Writes a small simulated BIDS dataset through formats/bids_dataset.h for
 // the validator and the Python readers to check:
 //   bids_example_writer DIR SUBJECTS RUNS
-// 8 x 8 x 6 voxels of 3 mm centred on the origin, 40 volumes of 2 s, the
+// 8 x 8 x 6 voxels of 3 mm, 40 volumes of 2 s, the
 // built-in block design, a 3 % Task signal in a box of voxels; the signal and
 // white Gaussian system noise (sd 5, seeded by subject and run) are written
 // as components, and the data are their sum.
@@ -29,8 +29,8 @@ int main(int argc, char** argv) {
     if (argc != 4) return fail("usage: bids_example_writer DIR SUBJECTS RUNS");
     const int subjects = std::stoi(argv[2]);
     const int runs = std::stoi(argv[3]);
-    const NiftiSpace space{{8, 8, 6}, {3.0, 3.0, 3.0}, {-10.5, -10.5, -7.5}};
-    const std::size_t voxels = std::size_t(space.voxels());
+    const ImageSpace space{{8, 8, 6}, {3.0, 3.0, 3.0}, 2.0};
+    const std::size_t voxels = 8 * 8 * 6;
     const Protocol protocol = builtinBlockProtocol(kVolumes);
 
     std::vector<std::int16_t> truth(voxels, 0);
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
             std::normal_distribution<double> normal(0.0, 5.0);
             for (std::size_t v = 0; v < voxels; ++v)
                 for (std::size_t t = 0; t < kVolumes; ++t) {
-                    const std::size_t i = v * kVolumes + t;
+                    const std::size_t i = t * voxels + v;
                     signal[i] = float(100.0 + (truth[v] ? 3.0 * task[t] : 0.0));
                     noise[i] = float(normal(random));
                     data[i] = signal[i] + noise[i];
