@@ -34,6 +34,12 @@ formats::Result<Scenario> readScenario(const nlohmann::json& document,
 // "PATH: cannot read ..." / "PATH: not JSON: ..." for the file itself.
 formats::Result<Scenario> readScenarioFile(const std::filesystem::path& path);
 
+// The voxels within `radius` of `centre` (which may lie off the grid) that lie
+// on the grid, in z, y, x order: a sphere region's voxels.
+std::vector<std::array<std::int64_t, 3>> sphereOnGrid(const Grid& grid,
+                                                      const std::array<std::int64_t, 3>& centre,
+                                                      double radius);
+
 // Bytes the run would take in memory (the data, the labels, and with
 // `components` every component's array too).
 std::uint64_t runBytes(const Scenario& scenario, bool components);
