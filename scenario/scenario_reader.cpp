@@ -470,6 +470,10 @@ void readGroup(Object& root, Scenario& s) {
     if (s.generator == Generator::PlugIn && (s.subjects > 1 || s.runs > 1))
         refuse(s.subjects > 1 ? "subjects" : "runs",
                "the plug-in generator simulates one run (its seed is fixed)");
+    const Variability& v = s.variability;
+    if (s.generator == Generator::PlugIn &&
+        (v.percentSd > 0 || v.centerJitterVoxels > 0 || v.runPercentSd > 0))
+        refuse("variability", "the plug-in generator simulates its own job, without variability");
 }
 
 Scenario readWhole(const json& document, const fs::path& base) {
