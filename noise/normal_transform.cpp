@@ -105,7 +105,8 @@ void batchNormals(const StreamKey& key, std::uint32_t firstBlock, std::size_t co
 }  // namespace
 
 double naturalLog(double x) {
-    if (std::fpclassify(x) == FP_SUBNORMAL) return logOfNormal(x * 0x1p64) - 64.0 * 0.6931471805599453;
+    if (std::fpclassify(x) == FP_SUBNORMAL)
+        return logOfNormal(x * 0x1p64) - 64.0 * 0.6931471805599453;
     return logOfNormal(x);
 }
 
@@ -115,7 +116,8 @@ void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std
     for (std::size_t i = 0; i < n;) {
         const std::uint64_t block = position / 4;
         const std::uint64_t lastBlock = (position + (n - i) - 1) / 4;
-        const std::size_t count = std::size_t(std::min<std::uint64_t>(kBlockBatch, lastBlock - block + 1));
+        const std::size_t count =
+            std::size_t(std::min<std::uint64_t>(kBlockBatch, lastBlock - block + 1));
         batchNormals(key, std::uint32_t(block), count, values);
         const std::uint64_t end = (block + count) * 4;
         for (; position < end && i < n; ++position, ++i) out[i] = values[position - block * 4];
