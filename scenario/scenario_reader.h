@@ -15,7 +15,10 @@
 // {sd [5], distribution ["gaussian"|"rician"]}, temporal {sd, ar}, drift {sd,
 // cutoff_s [128]}, physiological {sd, cardiac_hz [1.17], respiratory_hz
 // [0.3], cardiac_share [0.5]}, spatial {sd, fwhm_mm (one number or three)}},
-// seed [1], generator ["philox"|"plug-in"].
+// seed [1], generator ["philox"|"plug-in"], subjects [1], runs [1],
+// variability {percent_sd [0], center_jitter_voxels [0], run_percent_sd [0]}
+// (scenario/group.h); design may also be {bids: DIR, subject, task, run [1]}
+// (formats/bids_design.h), whose RepetitionTime is tr (a given tr must equal it).
 #pragma once
 
 #include <filesystem>
