@@ -27,6 +27,9 @@ enum class Component : std::uint32_t {
     Physiological = 5,
     Spatial = 6,
     TrialAmplitude = 7,
+    SubjectDraws = 8,  // a subject's variability (scenario/group.h)
+    RunDraws = 9,      // a run's variability
+    RunSeed = 10,      // the seed of each subject's run
 };
 
 struct StreamKey {

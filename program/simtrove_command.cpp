@@ -11,6 +11,7 @@
 #include <ostream>
 
 #include "analysis/report_command.h"
+#include "scenario/bids_files.h"
 #include "scenario/generator.h"
 #include "scenario/run_files.h"
 #include "scenario/scenario_reader.h"
@@ -24,6 +25,7 @@ using Clock = std::chrono::steady_clock;
 struct SimulateOptions {
     std::string scenario;
     std::string out = ".";
+    std::string bids;  // empty: the run's files into `out`
     int threads = 0;
     bool components = false;
     bool timings = false;
@@ -34,6 +36,23 @@ std::string seconds(double s) {
     char text[64];
     std::snprintf(text, sizeof text, "%.3f s", s);
     return text;
+}
+
+// Every subject and run into one BIDS dataset; a progress line per run on a terminal.
+int simulateBids(const scenario::Scenario& s, const SimulateOptions& o, std::ostream& err) {
+    const bool terminal = isatty(2) != 0;
+    std::vector<std::string> written;
+    const std::string problem = scenario::writeBidsDataset(
+        s, o.bids, {o.threads, o.components}, &written, [&](int done, int total) {
+            if (terminal) err << "\rsimtrove: run " << done << " of " << total << std::flush;
+        });
+    if (terminal) err << "\n";
+    for (const std::string& path : written) err << "simtrove: wrote " << path << "\n";
+    if (!problem.empty()) {
+        err << problem << "\n";
+        return kExitError;
+    }
+    return kExitDone;
 }
 
 int simulate(const SimulateOptions& o, std::ostream& err) {
@@ -48,6 +67,12 @@ int simulate(const SimulateOptions& o, std::ostream& err) {
     if (std::string problem = scenario::memoryProblem(read.value(), o.components);
         !problem.empty()) {
         err << problem << "\n";
+        return kExitError;
+    }
+    if (!o.bids.empty()) return simulateBids(read.value(), o, err);
+    if (read.value().subjects > 1 || read.value().runs > 1) {
+        err << (read.value().subjects > 1 ? "subjects" : "runs")
+            << ": more than one run is written as a BIDS dataset: give --bids DIR\n";
         return kExitError;
     }
     const double readSeconds = std::chrono::duration<double>(Clock::now() - readStart).count();
@@ -128,6 +153,8 @@ int runSimtrove(const std::vector<std::string>& args, std::ostream& out, std::os
         "simulate", "Run a scenario (without one: the plug-in's main job) and write its files.");
     sim->add_option("scenario", o.scenario, "Scenario file (JSON)");
     sim->add_option("--out", o.out, "Output folder (default: the current folder)");
+    sim->add_option("--bids", o.bids,
+                    "Write every subject and run as a BIDS dataset into this folder instead");
     sim->add_option("--threads", o.threads, "Threads (default: every core)")
         ->check(CLI::Range(1, 4096));
     sim->add_flag("--components", o.components, "Also write the signal and each noise component");

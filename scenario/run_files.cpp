@@ -15,8 +15,9 @@ using nlohmann::json;
 
 // BIDS task labels are letters and digits: the design file's stem, so cleaned.
 std::string taskName(const Scenario& s) {
-    const std::string stem = s.design.source == DesignSource::Builtin
-                                 ? std::string("block")
+    const std::string stem = s.design.source == DesignSource::Builtin ? std::string("block")
+                             : s.design.source == DesignSource::Bids
+                                 ? s.design.bidsTask
                                  : fs::path(s.design.path).filename().string();
     std::string name;
     for (char c : stem.substr(0, stem.find('.')))

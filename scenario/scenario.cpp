@@ -88,6 +88,12 @@ json toJson(const Scenario& s) {
         case DesignSource::Events:
             o["design"] = {{"events", s.design.path}};
             break;
+        case DesignSource::Bids:
+            o["design"] = {{"bids", s.design.path},
+                           {"subject", s.design.bidsSubject},
+                           {"task", s.design.bidsTask},
+                           {"run", s.design.bidsRun}};
+            break;
     }
     o["baseline"] = s.baseline;
     json regions = json::array();
@@ -96,6 +102,11 @@ json toJson(const Scenario& s) {
     o["noise"] = noiseJson(s.noise);
     if (s.generator == Generator::Philox) o["seed"] = s.seed;
     o["generator"] = s.generator == Generator::PlugIn ? "plug-in" : "philox";
+    o["subjects"] = s.subjects;
+    o["runs"] = s.runs;
+    o["variability"] = {{"percent_sd", s.variability.percentSd},
+                        {"center_jitter_voxels", s.variability.centerJitterVoxels},
+                        {"run_percent_sd", s.variability.runPercentSd}};
     return o;
 }
 

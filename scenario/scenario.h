@@ -20,7 +20,7 @@ namespace simtrove::scenario {
 
 enum class Generator { Philox, PlugIn };
 enum class SystemDistribution { Gaussian, Rician };
-enum class DesignSource { Builtin, Protocol, Events };
+enum class DesignSource { Builtin, Protocol, Events, Bids };
 enum class RegionShape { Sphere, Voxels, Mask };
 
 struct Grid {
@@ -36,6 +36,10 @@ struct Design {
     DesignSource source = DesignSource::Builtin;  // Rest and Task alternating every 10 volumes
     std::string path;                             // as written; empty for the built-in one
     formats::Protocol protocol;                   // read, with its conditions
+    // Bids: the run of the dataset at `path` whose events and repetition time were taken.
+    std::string bidsSubject, bidsTask;
+    int bidsRun = 1;
+    double bidsRepetitionTime = 0.0;  // seconds, from the run's _bold.json
 };
 
 struct Region {
@@ -81,6 +85,15 @@ struct Noise {
     std::optional<SpatialNoise> spatial;
 };
 
+// Between subjects and runs (scenario/group.h): standard deviations of each
+// region's percent per subject and per run, and of the sphere centres' shift
+// per subject (voxels, rounded).
+struct Variability {
+    double percentSd = 0.0;
+    double centerJitterVoxels = 0.0;
+    double runPercentSd = 0.0;
+};
+
 struct Scenario {
     std::string name = "Simulated";
     Grid grid;
@@ -94,6 +107,9 @@ struct Scenario {
     Noise noise;
     std::uint64_t seed = 1;
     Generator generator = Generator::Philox;
+    int subjects = 1;
+    int runs = 1;  // per subject
+    Variability variability;
 
     bool inside(std::int64_t voxel) const { return mask.empty() || mask[std::size_t(voxel)] != 0; }
 };

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include "formats/bids_design.h"
 #include "formats/nifti.h"
 #include "formats/text_input.h"
 #include "noise/ar_noise.h"
@@ -179,6 +180,32 @@ Grid readGrid(Object& root) {
     return grid;
 }
 
+// {"bids": DIR, "subject": "01", "task": "x", "run": 1}: a real study's run
+// (formats/bids_design.h); its repetition time replaces the scenario's.
+Design readBidsDesign(Object& o, const fs::path& base) {
+    Design design;
+    design.source = DesignSource::Bids;
+    design.path = text(*o.find("bids"), o.keyPath("bids"));
+    const json* subject = o.find("subject");
+    const json* task = o.find("task");
+    if (!subject) refuse(o.keyPath("subject"), "missing");
+    if (!task) refuse(o.keyPath("task"), "missing");
+    design.bidsSubject = text(*subject, o.keyPath("subject"));
+    design.bidsTask = text(*task, o.keyPath("task"));
+    if (const json* run = o.find("run"))
+        design.bidsRun = int(integer(*run, o.keyPath("run"), 1, 1000000));
+    o.refuseUnknownKeys({"bids", "subject", "task", "run"});
+    formats::Result<formats::BidsDesign> read =
+        formats::readBidsDesign((base / design.path).lexically_normal().string(),
+                                design.bidsSubject, design.bidsTask, design.bidsRun);
+    if (!read) refuse(o.keyPath("bids"), read.error());
+    design.protocol = std::move(read.value().protocol);
+    design.bidsRepetitionTime = read.value().repetitionTime;
+    if (design.protocol.conditions.size() > 32767)  // truth labels are int16
+        refuse(o.keyPath("bids"), "more than 32767 conditions");
+    return design;
+}
+
 Design readDesign(Object& root, const fs::path& base, std::int64_t timePoints, double tr) {
     Design design;
     const json* d = root.find("design");
@@ -187,6 +214,7 @@ Design readDesign(Object& root, const fs::path& base, std::int64_t timePoints, d
         return design;
     }
     Object o(*d, "design");
+    if (o.has("bids")) return readBidsDesign(o, base);
     const bool protocol = o.has("protocol"), events = o.has("events");
     if (o.has("builtin") && !protocol && !events) {
         // What toJson() writes for the built-in design; the text is a description.
@@ -427,6 +455,27 @@ void checkPlugInScenario(const Scenario& s, const Object& root) {
         refuse("regions", why + "takes one sphere or voxel lists, not both or more spheres");
 }
 
+// subjects, runs and variability (scenario/group.h).
+void readGroup(Object& root, Scenario& s) {
+    if (const json* v = root.find("subjects")) s.subjects = int(integer(*v, "subjects", 1, 9999));
+    if (const json* v = root.find("runs")) s.runs = int(integer(*v, "runs", 1, 999));
+    if (const json* v = root.find("variability")) {
+        Object o(*v, "variability");
+        s.variability.percentSd = numberIn(o, "percent_sd", 0.0, 0.0, 1e6, "0 or more");
+        s.variability.centerJitterVoxels =
+            numberIn(o, "center_jitter_voxels", 0.0, 0.0, 1e6, "0 or more");
+        s.variability.runPercentSd = numberIn(o, "run_percent_sd", 0.0, 0.0, 1e6, "0 or more");
+        o.refuseUnknownKeys({"percent_sd", "center_jitter_voxels", "run_percent_sd"});
+    }
+    if (s.generator == Generator::PlugIn && (s.subjects > 1 || s.runs > 1))
+        refuse(s.subjects > 1 ? "subjects" : "runs",
+               "the plug-in generator simulates one run (its seed is fixed)");
+    const Variability& v = s.variability;
+    if (s.generator == Generator::PlugIn &&
+        (v.percentSd > 0 || v.centerJitterVoxels > 0 || v.runPercentSd > 0))
+        refuse("variability", "the plug-in generator simulates its own job, without variability");
+}
+
 Scenario readWhole(const json& document, const fs::path& base) {
     Object root(document, "");
     Scenario s;
@@ -444,6 +493,12 @@ Scenario readWhole(const json& document, const fs::path& base) {
         s.mask = readMask(s.maskPath, base, s.grid, "mask");
     }
     s.design = readDesign(root, base, s.timePoints, s.tr);
+    if (s.design.source == DesignSource::Bids) {
+        if (root.has("tr") && s.tr != s.design.bidsRepetitionTime)
+            refuse("tr", "differs from the BIDS run's RepetitionTime " +
+                             describe(json(s.design.bidsRepetitionTime)));
+        s.tr = s.design.bidsRepetitionTime;
+    }
     if (const json* v = root.find("baseline")) s.baseline = number(*v, "baseline");
     if (const json* v = root.find("regions")) {
         if (!v->is_array()) refuse("regions", "expected a list, not " + describe(*v));
@@ -463,8 +518,10 @@ Scenario readWhole(const json& document, const fs::path& base) {
         else if (name != "philox")
             refuse("generator", "\"" + name + "\" is neither \"philox\" nor \"plug-in\"");
     }
+    readGroup(root, s);
     root.refuseUnknownKeys({"name", "grid", "mask", "time_points", "tr", "design", "baseline",
-                            "regions", "noise", "seed", "generator"});
+                            "regions", "noise", "seed", "generator", "subjects", "runs",
+                            "variability"});
     if (s.generator == Generator::PlugIn) checkPlugInScenario(s, root);
     if (std::string problem = memoryProblem(s, false); !problem.empty()) throw Refusal{problem};
     return s;
@@ -479,6 +536,12 @@ std::uint64_t physicalMemoryBytes() {
 }
 
 }  // namespace
+
+std::vector<std::array<std::int64_t, 3>> sphereOnGrid(const Grid& grid,
+                                                      const std::array<std::int64_t, 3>& centre,
+                                                      double radius) {
+    return sphereVoxels(grid, centre, radius);
+}
 
 formats::Result<Scenario> readScenario(const json& document, const fs::path& baseFolder) {
     try {

@@ -15,7 +15,10 @@
 // {sd [5], distribution ["gaussian"|"rician"]}, temporal {sd, ar}, drift {sd,
 // cutoff_s [128]}, physiological {sd, cardiac_hz [1.17], respiratory_hz
 // [0.3], cardiac_share [0.5]}, spatial {sd, fwhm_mm (one number or three)}},
-// seed [1], generator ["philox"|"plug-in"].
+// seed [1], generator ["philox"|"plug-in"], subjects [1], runs [1],
+// variability {percent_sd [0], center_jitter_voxels [0], run_percent_sd [0]}
+// (scenario/group.h); design may also be {bids: DIR, subject, task, run [1]}
+// (formats/bids_design.h), whose RepetitionTime is tr (a given tr must equal it).
 #pragma once
 
 #include <filesystem>
@@ -34,6 +37,12 @@ formats::Result<Scenario> readScenario(const nlohmann::json& document,
 // "PATH: cannot read ..." / "PATH: not JSON: parse error at line L, column C: ..."
 // for the file itself.
 formats::Result<Scenario> readScenarioFile(const std::filesystem::path& path);
+
+// The voxels within `radius` of `centre` (which may lie off the grid) that lie
+// on the grid, in z, y, x order: a sphere region's voxels.
+std::vector<std::array<std::int64_t, 3>> sphereOnGrid(const Grid& grid,
+                                                      const std::array<std::int64_t, 3>& centre,
+                                                      double radius);
 
 // Bytes the run would take in memory (the data, the labels, and with
 // `components` every component's array too).

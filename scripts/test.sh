@@ -6,6 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh chromium clang-format-14
+# The BIDS validator checks the datasets the programs write (tests/python).
+BIDS_VALIDATOR=$(scripts/install-bids-validator.sh)
+export BIDS_VALIDATOR
 jobs=$(nproc)
 
 # One formatting for the tree; clang-format's output differs between versions,

@@ -173,7 +173,7 @@ int runStandin(const std::vector<std::string>& args, const ProgramEnvironment& e
         options.hostVersion,    options.hasVmr, options.vmrDims,
         options.cross,          options.vtcBox, options.resolution,
         options.repetitionTime, options.outDir, (options.nifti || embedded) && kHaveNifti,
-        options.voisFile};
+        options.voisFile,       options.bidsDir};
     HostSession session(std::move(config), std::move(inputs.value().vois), dialogs,
                         {env.out, env.err, env.errIsTerminal, &log});
     InstalledHostSession installed(session);

@@ -11,6 +11,7 @@
 #include "formats/nifti.h"
 #include "formats/output_file.h"
 #include "formats/text_input.h"
+#include "standin/bids_copy.h"
 #include "standin/companion_files.h"
 
 namespace simtrove::standin {
@@ -468,14 +469,31 @@ int HostSession::saveVtc(const char* fileName) {
         }
     }
     if (anyWritten) writeCompanions(path, niftiWritten);
+    if (anyWritten && !config_.bidsDir.empty()) writeBidsDataset(path);
     return result;
 }
 
-void HostSession::writeCompanions(const std::string& savedPath, bool niftiWritten) {
+void HostSession::writeBidsDataset(const std::string& savedPath) {
+    const SimulationRecord record = simulationRecord();
+    const VtcGeometry g = vtcGeometry();
+    const BidsCopy copy = writeBidsCopy(
+        config_.bidsDir, std::filesystem::path(companionBase(savedPath)).filename().string(),
+        record, protocol_, designMatrix_.predictors(),
+        std::span<const float>(vtc_->samples.data(), std::size_t(g.sampleCount())));
+    for (const std::string& path : copy.written) wrote(path);
+    if (!copy.problem.empty()) hostError("Cannot save the BIDS dataset: " + copy.problem);
+}
+
+SimulationRecord HostSession::simulationRecord() const {
     SimulationRecord record{vtcGeometry(), repetitionTime(), taskNameOf(protocolPath_), {}, choice_,
                             vois_};
     for (const Predictor& predictor : designMatrix_.predictors())
         record.predictors.push_back(predictor.name);
+    return record;
+}
+
+void HostSession::writeCompanions(const std::string& savedPath, bool niftiWritten) {
+    const SimulationRecord record = simulationRecord();
     const CompanionFiles files =
         writeCompanionFiles(companionBase(savedPath), niftiWritten, record, protocol_,
                             formats::formatDesignMatrix(designMatrix_.predictors()));

@@ -39,6 +39,7 @@
 #include "formats/voi_file.h"
 #include "formats/vtc_file.h"
 #include "host/records.h"
+#include "standin/bids_sidecar.h"
 #include "standin/design_matrix.h"
 #include "standin/dialogs.h"
 #include "standin/phase_timings.h"
@@ -57,6 +58,7 @@ struct HostConfig {
     std::string outDir = ".";
     bool niftiCopy = false;  // write NAME.nii.gz beside every saved .vtc
     std::string voisFile;    // shown in the VOI set record
+    std::string bidsDir;     // also write every saved VTC as a BIDS dataset here
 };
 
 struct HostConsole {
@@ -140,6 +142,8 @@ class HostSession {
     void wrote(const std::string& path);
     std::string writeVtc(const std::string& path, std::string_view kind);
     void writeCompanions(const std::string& savedPath, bool niftiWritten);
+    void writeBidsDataset(const std::string& savedPath);
+    SimulationRecord simulationRecord() const;
     void noteAnswer(const std::string& prompt, int answer);
     void noteCancellation();
     vtc_header makeHeader(const formats::VtcGeometry& geometry) const;

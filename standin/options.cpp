@@ -192,6 +192,16 @@ const std::vector<OptionSpec>& optionSpecs() {
              }
              return o.nifti = true;
          }},
+        {"--bids", 1, kProgramGroup, "DIR",
+         "also write the saved run as a BIDS dataset into DIR, with the truth and the design "
+         "matrix in DIR/derivatives/simtrove",
+         [](ValueReader& in, Options& o, auto&) {
+             if (SIMTROVE_HAVE_NIFTI == 0) {
+                 in.fail("this build has no NIfTI library; it writes .vtc files");
+                 return false;
+             }
+             return store(in.path(), o.bidsDir);
+         }},
         {"--timings", 0, kProgramGroup, "",
          "print the time of each phase of the run (design matrix, noise, signal, saving the VTC "
          "and the NIfTI copy) on stderr",

@@ -46,6 +46,7 @@ struct Options {
     std::string answersFile;
     PromptAnswers answers;
     bool nifti = false;
+    std::string bidsDir;  // empty: no BIDS dataset
     bool ask = false;
     bool timings = false;
 };
