@@ -70,10 +70,11 @@ struct ImageLayout {
     const char* compression;  // znz mode: "wb1h" Huffman only, "wb6" deflate
 };
 
-// Creates the file with its header and hands it, still open, to writeBody.
-template <typename WriteBody>
-std::string writeImage(const std::string& path, const VtcGeometry& g, const ImageLayout& layout,
-                       WriteBody&& writeBody) {
+// Creates the file with its header (geometry set by describe) and hands it,
+// still open, to writeBody.
+template <typename Describe, typename WriteBody>
+std::string writeImageWith(const std::string& path, const ImageLayout& layout, Describe&& describe,
+                           WriteBody&& writeBody) {
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
     nifti_set_debug_level(0);  // failures are reported by the caller, once
     std::unique_ptr<nifti_image, ImageDeleter> image(
@@ -87,7 +88,7 @@ std::string writeImage(const std::string& path, const VtcGeometry& g, const Imag
     image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
     image->scl_slope = 1.0f;
     image->scl_inter = 0.0f;
-    describeGeometry(*image, g, layout.description);
+    describe(*image);
     nifti_set_iname_offset(image.get());
     znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */,
                                               layout.compression, nullptr, nullptr);
@@ -97,8 +98,122 @@ std::string writeImage(const std::string& path, const VtcGeometry& g, const Imag
     return ok ? std::string() : fail("write error");
 }
 
+template <typename WriteBody>
+std::string writeImage(const std::string& path, const VtcGeometry& g, const ImageLayout& layout,
+                       WriteBody&& writeBody) {
+    return writeImageWith(
+        path, layout, [&](nifti_image& image) { describeGeometry(image, g, layout.description); },
+        writeBody);
+}
+
+void describeSpace(nifti_image& image, const ImageSpace& space, const std::string& description) {
+    const auto affine = centredAffine(space);
+    image.dx = image.pixdim[1] = float(space.voxelMm[0]);
+    image.dy = image.pixdim[2] = float(space.voxelMm[1]);
+    image.dz = image.pixdim[3] = float(space.voxelMm[2]);
+    image.dt = image.pixdim[4] = float(space.repetitionTime);
+    image.xyz_units = NIFTI_UNITS_MM;
+    image.time_units = NIFTI_UNITS_SEC;
+    image.qform_code = NIFTI_XFORM_SCANNER_ANAT;
+    image.quatern_b = image.quatern_c = image.quatern_d = 0.0f;
+    image.qoffset_x = float(affine[0][3]);
+    image.qoffset_y = float(affine[1][3]);
+    image.qoffset_z = float(affine[2][3]);
+    image.qfac = 1.0f;
+    image.qto_xyz = nifti_quatern_to_mat44(0.0f, 0.0f, 0.0f, image.qoffset_x, image.qoffset_y,
+                                           image.qoffset_z, image.dx, image.dy, image.dz, 1.0f);
+    image.sform_code = NIFTI_XFORM_SCANNER_ANAT;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            image.sto_xyz.m[row][column] = float(affine[std::size_t(row)][std::size_t(column)]);
+    std::snprintf(image.descrip, sizeof image.descrip, "%s", description.c_str());
+}
+
+std::string spaceProblem(const ImageSpace& space) {
+    for (std::size_t a = 0; a < 3; ++a) {
+        if (space.dims[a] < 1 || space.dims[a] > 32767) return "every size must be from 1 to 32767";
+        if (!(space.voxelMm[a] > 0)) return "voxel sizes must be positive";
+    }
+    return {};
+}
+
 }  // namespace
 #endif
+
+std::array<std::array<double, 4>, 4> centredAffine(const ImageSpace& space) {
+    std::array<std::array<double, 4>, 4> m{};
+    for (std::size_t a = 0; a < 3; ++a) {
+        m[a][a] = space.voxelMm[a];
+        m[a][3] = -0.5 * double(space.dims[a] - 1) * space.voxelMm[a];
+    }
+    m[3][3] = 1.0;
+    return m;
+}
+
+std::string writeNiftiVolumes(const std::string& path, const ImageSpace& space,
+                              std::span<const float> volumes, std::int64_t timePoints,
+                              const std::string& description) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)space;
+    (void)volumes;
+    (void)timePoints;
+    (void)description;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
+    if (timePoints < 1 || timePoints > 32767) return fail("time points must be from 1 to 32767");
+    const std::uint64_t voxels =
+        std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) * std::uint64_t(space.dims[2]);
+    if (volumes.size() != voxels * std::uint64_t(timePoints))
+        return fail("sample count does not match the geometry");
+    const ImageLayout layout{
+        {4, int(space.dims[0]), int(space.dims[1]), int(space.dims[2]), int(timePoints), 1, 1, 1},
+        NIFTI_TYPE_FLOAT32,
+        description.c_str(),
+        "wb1h"};
+    return writeImageWith(
+        path, layout, [&](nifti_image& image) { describeSpace(image, space, description); },
+        [&](znzFile file) {
+            // One volume per call keeps every request well below the library's limits.
+            const std::size_t bytes = std::size_t(voxels) * sizeof(float);
+            for (std::int64_t t = 0; t < timePoints; ++t)
+                if (nifti_write_buffer(file, volumes.data() + std::size_t(t) * std::size_t(voxels),
+                                       bytes) != bytes)
+                    return false;
+            return true;
+        });
+#endif
+}
+
+std::string writeNiftiLabels(const std::string& path, const ImageSpace& space,
+                             std::span<const std::int16_t> labels, const std::string& description) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)space;
+    (void)labels;
+    (void)description;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
+    const std::uint64_t voxels =
+        std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) * std::uint64_t(space.dims[2]);
+    if (labels.size() != voxels) return fail("label count does not match the geometry");
+    const ImageLayout layout{
+        {3, int(space.dims[0]), int(space.dims[1]), int(space.dims[2]), 1, 1, 1, 1},
+        NIFTI_TYPE_INT16,
+        description.c_str(),
+        "wb6"};
+    return writeImageWith(
+        path, layout, [&](nifti_image& image) { describeSpace(image, space, description); },
+        [&](znzFile file) {
+            const std::size_t bytes = labels.size_bytes();
+            return nifti_write_buffer(file, labels.data(), bytes) == bytes;
+        });
+#endif
+}
 
 std::string writeNiftiFile(const std::string& path, const VtcGeometry& g,
                            std::span<const float> samples) {

@@ -19,6 +19,7 @@
 // kMaxVtcSamples samples are refused.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -41,6 +42,30 @@ std::string writeNiftiFile(const std::string& path, const VtcGeometry& geometry,
 // scl_inter 0. Errors as writeNiftiFile.
 std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& geometry,
                                  std::span<const std::int16_t> labels);
+
+// Images of simulated runs on a grid in millimetres: RAS axes and the grid's
+// centre at world (0, 0, 0), as viewers and templates expect. Voxel (i, j, k)
+// lies at ((i - (X - 1) / 2) dx, (j - (Y - 1) / 2) dy, (k - (Z - 1) / 2) dz),
+// given as both qform and sform (code "scanner"). Every size at most 32767.
+struct ImageSpace {
+    std::array<std::int64_t, 3> dims{1, 1, 1};
+    std::array<double, 3> voxelMm{1.0, 1.0, 1.0};
+    double repetitionTime = 0.0;  // seconds between volumes (4-D images)
+};
+
+// The 4 x 4 voxel-to-world matrix above, rows first.
+std::array<std::array<double, 4>, 4> centredAffine(const ImageSpace& space);
+
+// `volumes` holds `timePoints` volumes one after another, x fastest within each
+// (the file's own order, written as it is). float32, Huffman-coded when the name
+// ends in .gz. Errors as writeNiftiFile.
+std::string writeNiftiVolumes(const std::string& path, const ImageSpace& space,
+                              std::span<const float> volumes, std::int64_t timePoints,
+                              const std::string& description);
+
+// One int16 label per voxel, x fastest. Errors as writeNiftiFile.
+std::string writeNiftiLabels(const std::string& path, const ImageSpace& space,
+                             std::span<const std::int16_t> labels, const std::string& description);
 
 struct VolumeSeries {
     VolumeGrid grid;

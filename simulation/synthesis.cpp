@@ -12,11 +12,6 @@ using namespace simtrove::host;
 
 namespace {
 
-float signalSample(float predictorValue, float noise) {
-    return float(double(kSignalAmplitude) * double(kPercentUnit) * double(predictorValue) +
-                 double(kBaseline) + double(noise));
-}
-
 float noiseSample(float noise) {
     return float(double(kBaseline) + double(noise));
 }
@@ -42,6 +37,11 @@ bool writeSignalTimeCourse(float* samples, const VtcGrid& grid, const GridPositi
 }
 
 }  // namespace
+
+float signalSample(float predictorValue, float noise) {
+    return float(double(kSignalAmplitude) * double(kPercentUnit) * double(predictorValue) +
+                 double(kBaseline) + double(noise));
+}
 
 float drawNoise(int* seed) {
     return float(double(normal_deviate(seed)) * double(kNoiseScale));

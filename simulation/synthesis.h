@@ -28,6 +28,10 @@ inline constexpr float kNoiseScale = 5.0f;
 // One noise value: 5 * normal_deviate, rounded to float.
 float drawNoise(int* seed);
 
+// A sample of the signal pass: 3 % of the baseline times the predictor value,
+// plus the baseline and the noise, in double and rounded once to float.
+float signalSample(float predictorValue, float noise);
+
 void runNoisePass(float* samples, const VtcGrid& grid, int* seed);
 
 enum class SignalOutcome {

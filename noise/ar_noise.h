@@ -1,0 +1,43 @@
+// Temporal noise: a stationary autoregressive process of order p,
+//   x[t] = phi1 x[t-1] + ... + phip x[t-p] + e[t],
+// scaled so that its marginal standard deviation is `sd` (not the
+// innovation's), stationary from the first volume: x[0..p-1] are drawn from
+// the process's own joint distribution (each from the best predictor of its
+// order with that order's prediction error), so there is no start-up
+// transient. Coefficients are checked through the partial autocorrelations
+// (the Levinson-Durbin step-down): stationary iff every one lies in (-1, 1).
+// Draws: stream = voxel, positions 0 .. T-1 of Component::Temporal.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "noise/random_stream.h"
+
+namespace simtrove::noise {
+
+// Empty when the coefficients give a stationary process, else the reason
+// ("not stationary: ...").
+std::string arStationarityProblem(const std::vector<double>& phi);
+
+class ArNoise {
+  public:
+    // phi must pass arStationarityProblem().
+    ArNoise(std::vector<double> phi, double sd);
+
+    // Autocorrelation at lags 0 .. maxLag of the process.
+    std::vector<double> autocorrelations(std::size_t maxLag) const;
+
+    // T values of voxel `voxel`'s time course (scratch: T doubles of normals).
+    void generate(std::uint64_t seed, std::uint64_t voxel, double* out, std::size_t T) const;
+
+  private:
+    std::vector<double> phi_;
+    // predictors_[m]: the order-m prediction coefficients (m = 0 .. p-1);
+    // errorSd_[m]: the sd of that prediction's error, for the process of sd `sd`.
+    std::vector<std::vector<double>> predictors_;
+    std::vector<double> errorSd_;
+};
+
+}  // namespace simtrove::noise

@@ -1,0 +1,35 @@
+// Physiological noise: a cardiac and a respiratory sinusoid evaluated at each
+// volume's acquisition time t * tr (so that they alias as in a scanner), each
+// with a random phase per voxel:
+//   Ac sin(2 pi fc t tr + phi_c) + Ar sin(2 pi fr t tr + phi_r),
+// Ac = sd sqrt(2 share), Ar = sd sqrt(2 (1 - share)), so that the expected
+// temporal variance is sd^2 (a sinusoid of amplitude A has variance A^2 / 2
+// unless it aliases to 0 or to the Nyquist frequency). A phase is the angle of
+// a pair of normals (uniform on the circle, no trigonometry per voxel).
+// Draws: stream = voxel, positions 0, 1 (cardiac) and 2, 3 (respiratory) of
+// Component::Physiological.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace simtrove::noise {
+
+// The frequency in Hz at which f appears when sampled every tr seconds, in [0, 1 / (2 tr)].
+double aliasedFrequency(double frequencyHz, double tr);
+
+class PhysiologicalNoise {
+  public:
+    PhysiologicalNoise(std::size_t T, double tr, double cardiacHz, double respiratoryHz,
+                       double cardiacShare, double sd);
+    void generate(std::uint64_t seed, std::uint64_t voxel, double* out) const;
+
+  private:
+    std::size_t T_;
+    double cardiacAmplitude_, respiratoryAmplitude_;
+    // sin and cos of 2 pi f t tr per volume, cardiac then respiratory.
+    std::vector<double> cardiacSin_, cardiacCos_, respiratorySin_, respiratoryCos_;
+};
+
+}  // namespace simtrove::noise

@@ -1,0 +1,40 @@
+// Counter-based random streams: Philox4x32-10 (Random123), keyed by the seed
+// and counted by the component, a stream number and a position.
+//
+// A stream is named by (seed, component, stream): the stream is usually a
+// voxel (a time course) or a volume (a spatial field). Block b of a stream is
+// the four words Philox4x32-10 gives for the counter
+//   (b, component << 16 | attempt, stream low word, stream high word)
+// under the key (seed low word, seed high word). Any block can be computed on
+// its own, so a value depends only on where it is, never on the number of
+// threads, the order of work or the platform. `attempt` numbers the further
+// blocks a rejection method may need for the same position (normal_transform.h).
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace simtrove::noise {
+
+// One number per kind of draw, so that no two components share a stream.
+enum class Component : std::uint32_t {
+    System = 1,
+    SystemImaginary = 2,  // the second channel of Rician noise
+    Temporal = 3,
+    Drift = 4,
+    Physiological = 5,
+    Spatial = 6,
+    TrialAmplitude = 7,
+};
+
+struct StreamKey {
+    std::uint64_t seed = 1;
+    Component component = Component::System;
+    std::uint64_t stream = 0;
+};
+
+using Block = std::array<std::uint32_t, 4>;
+
+Block philoxBlock(const StreamKey& key, std::uint32_t block, std::uint32_t attempt);
+
+}  // namespace simtrove::noise

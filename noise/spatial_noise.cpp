@@ -1,0 +1,84 @@
+#include "noise/spatial_noise.h"
+
+#include <cmath>
+
+#include "noise/normal_transform.h"
+#include "noise/random_stream.h"
+
+namespace simtrove::noise {
+namespace {
+
+constexpr double kKernelReach = 5.0;  // standard deviations
+
+std::vector<double> gaussianKernel(double sigmaVoxels, std::int64_t radius) {
+    std::vector<double> kernel(std::size_t(2 * radius + 1));
+    double squares = 0.0;
+    for (std::int64_t i = -radius; i <= radius; ++i) {
+        const double x = double(i) / sigmaVoxels;
+        const double value = std::exp(-0.5 * x * x);
+        kernel[std::size_t(i + radius)] = value;
+        squares += value * value;
+    }
+    const double scale = 1.0 / std::sqrt(squares);
+    for (double& value : kernel) value *= scale;
+    return kernel;
+}
+
+// out[i] = sum_k kernel[k] in[i * 1 + k * stride] for every line: `lines`
+// lines, each of `outLength` outputs; input lines are `inStride` apart.
+void convolveLines(const double* in, double* out, const std::vector<double>& kernel,
+                   std::size_t outLength, std::size_t stride, std::size_t lines,
+                   std::size_t inLineStride, std::size_t outLineStride, std::size_t inner) {
+    // Lines run along one axis with `stride` between neighbours; `inner`
+    // consecutive lines (stride > 1) are handled together for locality.
+    for (std::size_t line = 0; line < lines; ++line) {
+        const double* source = in + line * inLineStride;
+        double* target = out + line * outLineStride;
+        for (std::size_t i = 0; i < outLength; ++i) {
+            double* row = target + i * inner;
+            for (std::size_t j = 0; j < inner; ++j) row[j] = 0.0;
+            for (std::size_t k = 0; k < kernel.size(); ++k) {
+                const double w = kernel[k];
+                const double* from = source + (i + k) * stride;
+                for (std::size_t j = 0; j < inner; ++j) row[j] += w * from[j];
+            }
+        }
+    }
+}
+
+}  // namespace
+
+SpatialNoise::SpatialNoise(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
+                           std::array<double, 3> fwhmMm, double sd)
+    : dims_(dims), sd_(sd) {
+    const double fwhmPerSigma = std::sqrt(8.0 * std::log(2.0));
+    for (std::size_t a = 0; a < 3; ++a) {
+        const double sigma = fwhmMm[a] / voxelMm[a] / fwhmPerSigma;
+        radius_[a] = sigma > 0 ? std::int64_t(std::ceil(kKernelReach * sigma)) : 0;
+        kernels_[a] = sigma > 0 ? gaussianKernel(sigma, radius_[a]) : std::vector<double>{1.0};
+    }
+}
+
+void SpatialNoise::generate(std::uint64_t seed, std::uint64_t volume, double* out,
+                            Scratch& scratch) const {
+    const std::size_t X = std::size_t(dims_[0]), Y = std::size_t(dims_[1]),
+                      Z = std::size_t(dims_[2]);
+    const std::size_t PX = X + 2 * std::size_t(radius_[0]), PY = Y + 2 * std::size_t(radius_[1]),
+                      PZ = Z + 2 * std::size_t(radius_[2]);
+    scratch.white.resize(PX * PY * PZ);
+    scratch.alongX.resize(X * PY * PZ);
+    scratch.alongY.resize(X * Y * PZ);
+    standardNormals({seed, Component::Spatial, volume}, 0, scratch.white.data(),
+                    scratch.white.size());
+    // Along x: each (y, z) row of PX values gives X.
+    convolveLines(scratch.white.data(), scratch.alongX.data(), kernels_[0], X, 1, PY * PZ, PX, X,
+                  1);
+    // Along y: each z plane (X * PY) gives X * Y, rows of X handled together.
+    convolveLines(scratch.alongX.data(), scratch.alongY.data(), kernels_[1], Y, X, PZ, X * PY,
+                  X * Y, X);
+    // Along z: the whole stack of planes (X * Y each) gives Z planes.
+    convolveLines(scratch.alongY.data(), out, kernels_[2], Z, X * Y, 1, 0, 0, X * Y);
+    for (std::size_t i = 0, n = X * Y * Z; i < n; ++i) out[i] *= sd_;
+}
+
+}  // namespace simtrove::noise

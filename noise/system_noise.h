@@ -1,0 +1,20 @@
+// System (thermal) noise: white Gaussian noise of standard deviation sd in
+// every voxel and volume, or Rician magnitude noise: |S + a + i b| of the
+// noise-free sample S with a, b independent N(0, sd^2) channels.
+// Draws: stream = voxel, positions 0 .. T-1, of Component::System (a) and,
+// for Rician noise, Component::SystemImaginary (b).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace simtrove::noise {
+
+// out[t] = sd * normal, t < T.
+void systemNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double* out, std::size_t T);
+
+// samples[t] = |samples[t] + a + i b| in place (scratch: T doubles).
+void applyRicianNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double* samples,
+                      double* scratch, std::size_t T);
+
+}  // namespace simtrove::noise

@@ -1,0 +1,589 @@
+#include "scenario/generator.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "noise/ar_noise.h"
+#include "noise/drift_noise.h"
+#include "noise/normal_transform.h"
+#include "noise/physiological_noise.h"
+#include "noise/spatial_noise.h"
+#include "noise/system_noise.h"
+#include "simulation/bulk_normals.h"
+#include "simulation/hrf.h"
+#include "simulation/signal_geometry.h"
+#include "simulation/synthesis.h"
+
+namespace simtrove::scenario {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using nlohmann::json;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int threadCount(int requested) {
+    if (requested > 0) return requested;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? int(cores) : 1;
+}
+
+// body(begin, end, worker) over [0, count) in chunks taken in turn by
+// `threads` workers. Which worker computes a chunk never changes its result:
+// every value depends only on its index. The first exception is rethrown.
+template <typename Body>
+void parallelFor(std::int64_t count, std::int64_t chunk, int threads, Body&& body) {
+    std::atomic<std::int64_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    auto work = [&](int worker) {
+        try {
+            for (;;) {
+                const std::int64_t begin = next.fetch_add(chunk);
+                if (begin >= count) return;
+                body(begin, std::min(count, begin + chunk), worker);
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(failureLock);
+            if (!failure) failure = std::current_exception();
+            next = count;
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
+    work(0);
+    for (std::thread& t : pool) t.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+// Heights in the volumes of each interval (1-based, both ends inclusive,
+// clipped to the run), 0 elsewhere, as the host fills a predictor.
+std::vector<float> boxcar(std::size_t T, const formats::Condition& condition,
+                          const std::vector<float>& heights) {
+    std::vector<float> values(T, 0.0f);
+    for (std::size_t i = 0; i < condition.intervals.size(); ++i) {
+        const formats::Interval& interval = condition.intervals[i];
+        const std::size_t first = std::size_t(std::max(interval.first, 1)) - 1;
+        const std::size_t end = std::min(std::size_t(std::max(interval.last, 0)), T);
+        for (std::size_t t = first; t < end; ++t) values[t] = heights[i];
+    }
+    return values;
+}
+
+std::vector<formats::Predictor> buildDesign(const Scenario& s, const std::vector<double>& hrf) {
+    std::vector<formats::Predictor> design;
+    for (const formats::Condition& condition : s.design.protocol.conditions) {
+        std::vector<float> values = boxcar(std::size_t(s.timePoints), condition,
+                                           std::vector<float>(condition.intervals.size(), 1.0f));
+        simulation::convolve(values, hrf);
+        design.push_back({condition.name, std::move(values)});
+    }
+    return design;
+}
+
+// The region's predictor: its condition's, or with trial variability each
+// event's boxcar scaled by 1 + cv * normal before the convolution.
+std::vector<float> regionPredictor(const Scenario& s, std::size_t r,
+                                   const std::vector<formats::Predictor>& design,
+                                   const std::vector<double>& hrf) {
+    const Region& region = s.regions[r];
+    if (region.trialVariability == 0.0) return design[std::size_t(region.conditionIndex)].values;
+    const formats::Condition& condition =
+        s.design.protocol.conditions[std::size_t(region.conditionIndex)];
+    std::vector<double> normals(condition.intervals.size());
+    noise::standardNormals({s.seed, noise::Component::TrialAmplitude, r}, 0, normals.data(),
+                           normals.size());
+    std::vector<float> heights(normals.size());
+    for (std::size_t e = 0; e < normals.size(); ++e)
+        heights[e] = float(1.0 + region.trialVariability * normals[e]);
+    std::vector<float> values = boxcar(std::size_t(s.timePoints), condition, heights);
+    simulation::convolve(values, hrf);
+    return values;
+}
+
+struct Layout {
+    std::int64_t V = 0, T = 0;
+    std::vector<std::int32_t> regionOf;  // per voxel, -1: none
+    std::vector<std::int16_t> labels;
+};
+
+Layout placeRegions(const Scenario& s) {
+    Layout layout;
+    layout.V = s.grid.voxels();
+    layout.T = s.timePoints;
+    layout.regionOf.assign(std::size_t(layout.V), -1);
+    layout.labels.assign(std::size_t(layout.V), 0);
+    for (std::size_t r = 0; r < s.regions.size(); ++r)
+        for (const auto& p : s.regions[r].voxels) {
+            const std::int64_t v = s.grid.index(p[0], p[1], p[2]);
+            if (!s.inside(v)) continue;
+            layout.regionOf[std::size_t(v)] = std::int32_t(r);
+            layout.labels[std::size_t(v)] = std::int16_t(s.regions[r].conditionIndex + 1);
+        }
+    return layout;
+}
+
+// Least-squares slope of y on x with a constant.
+double slope(const std::vector<double>& y, const std::vector<float>& x) {
+    const std::size_t n = y.size();
+    double mx = 0, my = 0;
+    for (std::size_t t = 0; t < n; ++t) mx += x[t], my += y[t];
+    mx /= double(n), my /= double(n);
+    double sxy = 0, sxx = 0;
+    for (std::size_t t = 0; t < n; ++t) {
+        sxy += (double(x[t]) - mx) * (y[t] - my);
+        sxx += (double(x[t]) - mx) * (double(x[t]) - mx);
+    }
+    return sxx > 0 ? sxy / sxx : 0.0;
+}
+
+// Mean and sd over time of one voxel's values, two passes.
+double temporalSd(const float* x, std::size_t T) {
+    double mean = 0;
+    for (std::size_t t = 0; t < T; ++t) mean += x[t];
+    mean /= double(T);
+    double squares = 0;
+    for (std::size_t t = 0; t < T; ++t) squares += (x[t] - mean) * (x[t] - mean);
+    return T > 1 ? std::sqrt(squares / double(T - 1)) : 0.0;
+}
+
+// Sample autocorrelation at lag k: sum (x_t - m)(x_t+k - m) / sum (x_t - m)^2.
+void addAutocorrelations(const float* x, std::size_t T, std::vector<double>& sums) {
+    double mean = 0;
+    for (std::size_t t = 0; t < T; ++t) mean += x[t];
+    mean /= double(T);
+    double denominator = 0;
+    for (std::size_t t = 0; t < T; ++t) denominator += (x[t] - mean) * (x[t] - mean);
+    for (std::size_t k = 1; k <= sums.size(); ++k) {
+        double numerator = 0;
+        for (std::size_t t = 0; t + k < T; ++t) numerator += (x[t] - mean) * (x[t + k] - mean);
+        sums[k - 1] += denominator > 0 ? numerator / denominator : 0.0;
+    }
+}
+
+// Sums of one voxel block (reduced in block order, so deterministic).
+struct BlockSums {
+    std::int64_t voxels = 0;
+    std::vector<double> componentSd;  // per noise component
+    std::vector<double> autocorrelation;
+    double noiseSd = 0;
+    std::vector<double> seconds;  // per noise component, then signal
+};
+
+// Per volume: sums for the spatial field's variance and neighbour differences.
+struct FieldSums {
+    double sum = 0, squares = 0;
+    std::int64_t count = 0;
+    std::array<double, 3> differences{};
+    std::array<std::int64_t, 3> pairs{};
+};
+
+enum NoiseIndex { kSystem, kTemporal, kDrift, kPhysiological, kSpatial, kNoiseKinds };
+constexpr const char* kNoiseNames[kNoiseKinds] = {"system", "temporal", "drift", "physiological",
+                                                  "spatial"};
+
+struct Plan {
+    const Scenario& s;
+    Layout layout;
+    std::vector<formats::Predictor> design;
+    std::vector<std::vector<double>> regionAmplitude;  // per region, per volume (signal units)
+    std::array<bool, kNoiseKinds> present{};
+    bool rician = false;
+    std::optional<noise::ArNoise> ar;
+    std::optional<noise::DriftNoise> drift;
+    std::optional<noise::PhysiologicalNoise> physiological;
+    std::optional<noise::SpatialNoise> spatial;
+};
+
+constexpr std::int64_t kVoxelBlock = 16;
+
+json fieldFwhm(const std::vector<FieldSums>& volumes, const Scenario& s) {
+    FieldSums all;
+    for (const FieldSums& f : volumes) {
+        all.sum += f.sum, all.squares += f.squares, all.count += f.count;
+        for (std::size_t a = 0; a < 3; ++a)
+            all.differences[a] += f.differences[a], all.pairs[a] += f.pairs[a];
+    }
+    const double mean = all.count ? all.sum / double(all.count) : 0.0;
+    const double variance = all.count ? all.squares / double(all.count) - mean * mean : 0.0;
+    json fwhm = json::array();
+    for (std::size_t a = 0; a < 3; ++a) {
+        // Gaussian smoothness: rho(1) = 1 - E[diff^2] / (2 var), FWHM = d sqrt(-2 ln 2 / ln rho).
+        const double rho = all.pairs[a] && variance > 0
+                               ? 1.0 - all.differences[a] / double(all.pairs[a]) / (2.0 * variance)
+                               : 0.0;
+        if (rho > 0 && rho < 1)
+            fwhm.push_back(s.grid.voxelMm[a] * std::sqrt(-2.0 * std::log(2.0) / std::log(rho)));
+        else
+            fwhm.push_back(nullptr);
+    }
+    return fwhm;
+}
+
+void addFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
+    const std::int64_t X = s.grid.shape[0], Y = s.grid.shape[1], Z = s.grid.shape[2];
+    const std::int64_t step[3] = {1, X, X * Y};
+    for (std::int64_t z = 0; z < Z; ++z)
+        for (std::int64_t y = 0; y < Y; ++y)
+            for (std::int64_t x = 0; x < X; ++x) {
+                const std::int64_t v = s.grid.index(x, y, z);
+                if (!s.inside(v)) continue;
+                const double value = volume[v];
+                f.sum += value, f.squares += value * value, ++f.count;
+                const std::int64_t position[3] = {x, y, z};
+                for (std::size_t a = 0; a < 3; ++a) {
+                    if (position[a] + 1 >= s.grid.shape[a] || !s.inside(v + step[a])) continue;
+                    const double d = double(volume[v + step[a]]) - value;
+                    f.differences[a] += d * d;
+                    ++f.pairs[a];
+                }
+            }
+}
+
+ComponentArray* findComponent(std::vector<ComponentArray>& list, const std::string& name) {
+    for (ComponentArray& c : list)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedRun& run) {
+    const Scenario& s = plan.s;
+    const std::int64_t V = plan.layout.V, T = plan.layout.T;
+    const std::size_t samples = std::size_t(V) * std::size_t(T);
+    const int threads = threadCount(options.threads);
+    run.data.assign(samples, 0.0f);
+    if (options.components) {
+        run.components.push_back({"signal", std::vector<float>(samples, 0.0f)});
+        for (int k = 0; k < kNoiseKinds; ++k)
+            if (plan.present[std::size_t(k)])
+                run.components.push_back({kNoiseNames[k], std::vector<float>(samples, 0.0f)});
+    }
+    ComponentArray* signalArray = findComponent(run.components, "signal");
+    std::array<ComponentArray*, kNoiseKinds> noiseArrays{};
+    for (int k = 0; k < kNoiseKinds; ++k)
+        noiseArrays[std::size_t(k)] = findComponent(run.components, kNoiseNames[k]);
+
+    // The spatial field first, volume by volume, into its own array or the
+    // data (which the voxel pass then reads and completes).
+    std::vector<FieldSums> fieldSums;
+    double spatialSeconds = 0;
+    float* field = noiseArrays[kSpatial] ? noiseArrays[kSpatial]->values.data() : run.data.data();
+    if (plan.spatial) {
+        const Clock::time_point start = Clock::now();
+        fieldSums.resize(std::size_t(T));
+        std::vector<noise::SpatialNoise::Scratch> scratch(static_cast<std::size_t>(threads));
+        std::vector<std::vector<double>> volumes(static_cast<std::size_t>(threads),
+                                                 std::vector<double>(static_cast<std::size_t>(V)));
+        parallelFor(T, 1, threads, [&](std::int64_t begin, std::int64_t end, int worker) {
+            std::vector<double>& volume = volumes[std::size_t(worker)];
+            for (std::int64_t t = begin; t < end; ++t) {
+                plan.spatial->generate(s.seed, std::uint64_t(t), volume.data(),
+                                       scratch[std::size_t(worker)]);
+                float* target = field + std::size_t(t) * std::size_t(V);
+                for (std::int64_t v = 0; v < V; ++v)
+                    target[v] = s.inside(v) ? float(volume[std::size_t(v)]) : 0.0f;
+                addFieldSums(target, s, fieldSums[std::size_t(t)]);
+            }
+        });
+        spatialSeconds = secondsSince(start);
+    }
+
+    const std::size_t lags = plan.ar ? s.noise.temporal->ar.size() : 0;
+    const std::int64_t blocks = (V + kVoxelBlock - 1) / kVoxelBlock;
+    std::vector<BlockSums> sums(static_cast<std::size_t>(blocks));
+    struct Scratch {
+        std::vector<double> acc, values, extra;
+        std::vector<float> data, signal;
+        std::array<std::vector<float>, kNoiseKinds> noise;
+    };
+    std::vector<Scratch> scratch(static_cast<std::size_t>(threads));
+    const std::size_t TT = std::size_t(T);
+    const std::size_t blockFloats = std::size_t(kVoxelBlock) * TT;
+    const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
+
+    parallelFor(blocks, 1, threads, [&](std::int64_t begin, std::int64_t end, int worker) {
+        Scratch& w = scratch[std::size_t(worker)];
+        w.acc.resize(TT), w.values.resize(TT);
+        w.extra.resize(std::max<std::size_t>(TT, 64));
+        w.data.assign(blockFloats, 0.0f), w.signal.assign(blockFloats, 0.0f);
+        for (int k = 0; k < kNoiseKinds; ++k) w.noise[std::size_t(k)].assign(blockFloats, 0.0f);
+        for (std::int64_t b = begin; b < end; ++b) {
+            BlockSums& bs = sums[std::size_t(b)];
+            bs.componentSd.assign(kNoiseKinds, 0.0);
+            bs.autocorrelation.assign(lags, 0.0);
+            bs.seconds.assign(kNoiseKinds + 1, 0.0);
+            const std::int64_t v0 = b * kVoxelBlock, v1 = std::min(V, v0 + kVoxelBlock);
+            for (std::int64_t v = v0; v < v1; ++v) {
+                const std::size_t row = std::size_t(v - v0) * TT;
+                float* data = w.data.data() + row;
+                float* signal = w.signal.data() + row;
+                if (!s.inside(v)) {
+                    std::fill(data, data + TT, 0.0f), std::fill(signal, signal + TT, 0.0f);
+                    for (auto& n : w.noise)
+                        std::fill(n.begin() + long(row), n.begin() + long(row + TT), 0.0f);
+                    continue;
+                }
+                Clock::time_point start = Clock::now();
+                const std::int32_t r = plan.layout.regionOf[std::size_t(v)];
+                for (std::size_t t = 0; t < TT; ++t) {
+                    const double amplitude = r >= 0 ? plan.regionAmplitude[std::size_t(r)][t] : 0.0;
+                    signal[t] = float(s.baseline + amplitude);
+                    w.acc[t] = signal[t];
+                }
+                bs.seconds[kNoiseKinds] += secondsSince(start);
+                auto addComponent = [&](int k) {
+                    float* out = w.noise[std::size_t(k)].data() + row;
+                    for (std::size_t t = 0; t < TT; ++t) {
+                        out[t] = float(w.values[t]);
+                        w.acc[t] += out[t];
+                    }
+                };
+                if (plan.present[kSystem] && !plan.rician) {
+                    start = Clock::now();
+                    noise::systemNoise(s.seed, std::uint64_t(v), systemSd, w.values.data(), TT);
+                    addComponent(kSystem);
+                    bs.seconds[kSystem] += secondsSince(start);
+                }
+                if (plan.ar) {
+                    start = Clock::now();
+                    plan.ar->generate(s.seed, std::uint64_t(v), w.values.data(), TT);
+                    addComponent(kTemporal);
+                    bs.seconds[kTemporal] += secondsSince(start);
+                }
+                if (plan.drift) {
+                    start = Clock::now();
+                    if (w.extra.size() < plan.drift->functions())
+                        w.extra.resize(plan.drift->functions());
+                    plan.drift->generate(s.seed, std::uint64_t(v), w.values.data(), w.extra.data());
+                    addComponent(kDrift);
+                    bs.seconds[kDrift] += secondsSince(start);
+                }
+                if (plan.physiological) {
+                    start = Clock::now();
+                    plan.physiological->generate(s.seed, std::uint64_t(v), w.values.data());
+                    addComponent(kPhysiological);
+                    bs.seconds[kPhysiological] += secondsSince(start);
+                }
+                if (plan.spatial) {
+                    float* out = w.noise[kSpatial].data() + row;
+                    for (std::size_t t = 0; t < TT; ++t) {
+                        out[t] = field[t * std::size_t(V) + std::size_t(v)];
+                        w.acc[t] += out[t];
+                    }
+                }
+                if (plan.rician) {
+                    start = Clock::now();
+                    std::copy(w.acc.begin(), w.acc.end(), w.values.begin());  // S
+                    if (w.extra.size() < TT) w.extra.resize(TT);
+                    noise::applyRicianNoise(s.seed, std::uint64_t(v), systemSd, w.acc.data(),
+                                            w.extra.data(), TT);
+                    float* out = w.noise[kSystem].data() + row;
+                    for (std::size_t t = 0; t < TT; ++t)
+                        out[t] = float(double(float(w.acc[t])) - w.values[t]);
+                    bs.seconds[kSystem] += secondsSince(start);
+                }
+                for (std::size_t t = 0; t < TT; ++t) data[t] = float(w.acc[t]);
+                // What was realised in this voxel.
+                ++bs.voxels;
+                for (int k = 0; k < kNoiseKinds; ++k)
+                    if (plan.present[std::size_t(k)])
+                        bs.componentSd[std::size_t(k)] +=
+                            temporalSd(w.noise[std::size_t(k)].data() + row, TT);
+                if (lags)
+                    addAutocorrelations(w.noise[kTemporal].data() + row, TT, bs.autocorrelation);
+                for (std::size_t t = 0; t < TT; ++t)
+                    w.values[t] = double(data[t]) - double(signal[t]);
+                double mean = 0, squares = 0;
+                for (std::size_t t = 0; t < TT; ++t) mean += w.values[t];
+                mean /= double(TT);
+                for (std::size_t t = 0; t < TT; ++t)
+                    squares += (w.values[t] - mean) * (w.values[t] - mean);
+                bs.noiseSd += TT > 1 ? std::sqrt(squares / double(TT - 1)) : 0.0;
+            }
+            // Out, volume by volume: each volume receives the block's voxels as one run.
+            auto store = [&](const std::vector<float>& from, float* to) {
+                for (std::size_t t = 0; t < TT; ++t)
+                    for (std::int64_t v = v0; v < v1; ++v)
+                        to[t * std::size_t(V) + std::size_t(v)] =
+                            from[std::size_t(v - v0) * TT + t];
+            };
+            store(w.data, run.data.data());
+            if (signalArray) store(w.signal, signalArray->values.data());
+            for (int k = 0; k < kNoiseKinds; ++k)
+                if (noiseArrays[std::size_t(k)] && k != kSpatial)
+                    store(w.noise[std::size_t(k)], noiseArrays[std::size_t(k)]->values.data());
+        }
+    });
+
+    // Reduce in block order.
+    BlockSums total;
+    total.componentSd.assign(kNoiseKinds, 0.0);
+    total.autocorrelation.assign(lags, 0.0);
+    total.seconds.assign(kNoiseKinds + 1, 0.0);
+    for (const BlockSums& bs : sums) {
+        if (bs.componentSd.empty()) continue;
+        total.voxels += bs.voxels;
+        total.noiseSd += bs.noiseSd;
+        for (int k = 0; k < kNoiseKinds; ++k)
+            total.componentSd[std::size_t(k)] += bs.componentSd[std::size_t(k)];
+        for (std::size_t k = 0; k < lags; ++k) total.autocorrelation[k] += bs.autocorrelation[k];
+        for (std::size_t k = 0; k <= kNoiseKinds; ++k) total.seconds[k] += bs.seconds[k];
+    }
+    const double n = total.voxels > 0 ? double(total.voxels) : 1.0;
+    json components = json::object();
+    for (int k = 0; k < kNoiseKinds; ++k) {
+        if (!plan.present[std::size_t(k)]) continue;
+        json c = {{"sd", total.componentSd[std::size_t(k)] / n}};
+        if (k == kTemporal) {
+            json acf = json::array();
+            for (double a : total.autocorrelation) acf.push_back(a / n);
+            c["autocorrelation"] = acf;
+        }
+        if (k == kSpatial) c["fwhm_mm"] = fieldFwhm(fieldSums, s);
+        components[kNoiseNames[k]] = c;
+    }
+    run.realised["components"] = components;
+    run.realised["noise_sd"] = total.noiseSd / n;
+    // Thread time spread over the threads: about the wall time of each part.
+    run.timings.push_back({"signal", total.seconds[kNoiseKinds] / threads});
+    for (int k = 0; k < kNoiseKinds; ++k)
+        if (plan.present[std::size_t(k)])
+            run.timings.push_back({kNoiseNames[k], k == kSpatial
+                                                       ? spatialSeconds
+                                                       : total.seconds[std::size_t(k)] / threads});
+}
+
+// The plug-in's generator: its noise pass over the volumes in their order,
+// then its signal pass (one sphere: volume by volume over the sphere's
+// positions; voxel lists: region by region, voxel by voxel, volume by volume).
+void generatePlugIn(const Plan& plan, const GenerateOptions& options, SimulatedRun& run) {
+    const Scenario& s = plan.s;
+    const std::int64_t V = plan.layout.V, T = plan.layout.T;
+    const std::size_t samples = std::size_t(V) * std::size_t(T);
+    Clock::time_point start = Clock::now();
+    run.data.resize(samples);
+    int seed = -1;
+    simulation::drawNoiseSamples(run.data.data(), samples, &seed, simulation::chosenNoiseKernel());
+    run.timings.push_back({"system", secondsSince(start)});
+    start = Clock::now();
+    std::vector<float> signal(samples, simulation::kBaseline);
+    auto write = [&](std::int64_t v, std::int64_t t, const float* predictor) {
+        const std::size_t i = std::size_t(t) * std::size_t(V) + std::size_t(v);
+        run.data[i] = simulation::signalSample(predictor[t], simulation::drawNoise(&seed));
+        signal[i] = simulation::signalSample(predictor[t], 0.0f);
+    };
+    for (const Region& region : s.regions) {
+        const float* predictor = plan.design[std::size_t(region.conditionIndex)].values.data();
+        if (region.shape == RegionShape::Sphere) {
+            for (std::int64_t t = 0; t < T; ++t)
+                for (const simulation::GridPosition& o : simulation::clusterSphereOffsets()) {
+                    const std::int64_t x = region.centerVoxel[0] + o.x,
+                                       y = region.centerVoxel[1] + o.y,
+                                       z = region.centerVoxel[2] + o.z;
+                    if (x >= 0 && x < s.grid.shape[0] && y >= 0 && y < s.grid.shape[1] && z >= 0 &&
+                        z < s.grid.shape[2])
+                        write(s.grid.index(x, y, z), t, predictor);
+                    else
+                        simulation::drawNoise(&seed);  // drawn, as the plug-in does, not written
+                }
+        } else {
+            for (const auto& p : region.voxels)
+                for (std::int64_t t = 0; t < T; ++t)
+                    write(s.grid.index(p[0], p[1], p[2]), t, predictor);
+        }
+    }
+    run.timings.push_back({"signal", secondsSince(start)});
+    // Realised: the system noise is the data minus the signal.
+    std::vector<float> noise(samples);
+    for (std::size_t i = 0; i < samples; ++i)
+        noise[i] = float(double(run.data[i]) - double(signal[i]));
+    double sdSum = 0;
+    std::vector<float> course(static_cast<std::size_t>(T));
+    for (std::int64_t v = 0; v < V; ++v) {
+        for (std::int64_t t = 0; t < T; ++t)
+            course[std::size_t(t)] = noise[std::size_t(t) * std::size_t(V) + std::size_t(v)];
+        sdSum += temporalSd(course.data(), std::size_t(T));
+    }
+    const double sd = sdSum / double(V);
+    run.realised["components"] = {{"system", {{"sd", sd}}}};
+    run.realised["noise_sd"] = sd;
+    if (options.components) {
+        run.components.push_back({"signal", std::move(signal)});
+        run.components.push_back({"system", std::move(noise)});
+    }
+}
+
+}  // namespace
+
+SimulatedRun generate(const Scenario& s, const GenerateOptions& options) {
+    const Clock::time_point start = Clock::now();
+    SimulatedRun run;
+    run.scenario = s;
+    run.scenarioJson = toJson(s);
+    run.geometry.shape = s.grid.shape;
+    run.geometry.voxelMm = s.grid.voxelMm;
+    run.geometry.timePoints = s.timePoints;
+    run.geometry.tr = s.tr;
+    run.geometry.affine = formats::centredAffine(run.geometry.space());
+    run.events = s.design.protocol;
+
+    const std::vector<double> hrf = simulation::twoGammaHrf(s.tr);
+    Plan plan{s, placeRegions(s), buildDesign(s, hrf), {}, {}, false, {}, {}, {}, {}};
+    for (std::size_t r = 0; r < s.regions.size(); ++r) {
+        const std::vector<float> p = regionPredictor(s, r, plan.design, hrf);
+        const double height = s.regions[r].percent / 100.0 * s.baseline;
+        std::vector<double> amplitude(p.size());
+        for (std::size_t t = 0; t < p.size(); ++t) amplitude[t] = height * double(p[t]);
+        plan.regionAmplitude.push_back(std::move(amplitude));
+    }
+    const Noise& n = s.noise;
+    plan.present = {bool(n.system), bool(n.temporal), bool(n.drift), bool(n.physiological),
+                    bool(n.spatial)};
+    plan.rician = n.system && n.system->distribution == SystemDistribution::Rician;
+    const std::size_t T = std::size_t(s.timePoints);
+    if (n.temporal) plan.ar.emplace(n.temporal->ar, n.temporal->sd);
+    if (n.drift) plan.drift.emplace(T, s.tr, n.drift->cutoffSeconds, n.drift->sd);
+    if (n.physiological)
+        plan.physiological.emplace(T, s.tr, n.physiological->cardiacHz,
+                                   n.physiological->respiratoryHz, n.physiological->cardiacShare,
+                                   n.physiological->sd);
+    if (n.spatial)
+        plan.spatial.emplace(s.grid.shape, s.grid.voxelMm, n.spatial->fwhmMm, n.spatial->sd);
+
+    if (s.generator == Generator::PlugIn)
+        generatePlugIn(plan, options, run);
+    else
+        generatePhilox(plan, options, run);
+
+    const double noiseSd = run.realised["noise_sd"].get<double>();
+    run.realised["tsnr"] = noiseSd > 0 ? json(s.baseline / noiseSd) : json(nullptr);
+    json regions = json::array();
+    for (std::size_t r = 0; r < s.regions.size(); ++r) {
+        // The region's noise-free signal above the baseline, fitted on its design column.
+        const std::vector<float>& column =
+            plan.design[std::size_t(s.regions[r].conditionIndex)].values;
+        const double percent = slope(plan.regionAmplitude[r], column) / s.baseline * 100.0;
+        const double amplitude = percent / 100.0 * s.baseline;
+        regions.push_back({{"name", s.regions[r].name},
+                           {"percent", percent},
+                           {"cnr", noiseSd > 0 ? json(amplitude / noiseSd) : json(nullptr)}});
+    }
+    run.realised["regions"] = regions;
+
+    run.labels = std::move(plan.layout.labels);
+    run.labelNames.push_back("noise only");
+    for (const formats::Predictor& p : plan.design) run.labelNames.push_back(p.name);
+    run.design = std::move(plan.design);
+    run.timings.push_back({"total", secondsSince(start)});
+    return run;
+}
+
+}  // namespace simtrove::scenario
