@@ -185,10 +185,9 @@ RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const
     return img;
 }
 
-RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSummary& summary,
-                    int statistic) {
+RgbImage drawSlices(const VolumeGrid& grid, std::span<const float> mean, std::span<const float> t,
+                    const ReportSummary& summary, int statistic) {
     const PredictorSummary& s = summary.predictors[std::size_t(statistic)];
-    const std::span<const float> t = maps.tMap(s.statistic);
     const std::uint8_t* planted = s.truth ? s.truth->planted.data() : nullptr;
     const int maxDim = std::max({grid.dims[0], grid.dims[1], grid.dims[2], 1});
     const int scale = std::clamp(300 / maxDim, 1, 8);
@@ -197,10 +196,10 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
 
     // Background: the mean image from 0 (or its low end) to its 99th percentile, kept
     // dark enough for the overlay to stand out.
-    const double meanHi = percentile(maps.mean, 0.99);
-    const double meanLo = std::min(0.0, percentile(maps.mean, 0.01));
+    const double meanHi = percentile({mean.begin(), mean.end()}, 0.99);
+    const double meanLo = std::min(0.0, percentile({mean.begin(), mean.end()}, 0.01));
     float tMax = summary.tThreshold + 1.0f, tMin = -(summary.tThreshold + 1.0f);
-    for (std::size_t v = 0; v < maps.voxels; ++v) {
+    for (std::size_t v = 0; v < t.size(); ++v) {
         if (!s.above[v]) continue;
         tMax = std::max(tMax, t[v]);
         tMin = std::min(tMin, t[v]);
@@ -244,7 +243,7 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
         for (int vi = 0; vi < h; ++vi)
             for (int hi = 0; hi < w; ++hi) {
                 const std::size_t v = voxelOf(grid, p, hi, vi);
-                Rgb c = gray(0.08 + 0.5 * unit(maps.mean[v], meanLo, meanHi));
+                Rgb c = gray(0.08 + 0.5 * unit(mean[v], meanLo, meanHi));
                 if (s.above[v])
                     c = t[v] > 0.0f ? inferno(0.45 + 0.55 * unit(t[v], thr, tMax))
                                     : blues(0.3 + 0.7 * unit(-t[v], thr, -tMin));
@@ -278,26 +277,13 @@ RgbImage drawSlices(const VolumeGrid& grid, const GlmMaps& maps, const ReportSum
     return img;
 }
 
-RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<const float> samples,
-                        const VolumeGrid& grid, std::size_t voxel, int statistic,
-                        const std::string& name, std::span<const double> weights) {
-    const int T = model.volumes();
-    // The lower panel: the predictor, or the contrast's weighted sum of columns.
-    std::vector<double> regressor(std::size_t(T), 0.0);
-    for (int t = 0; t < T; ++t) {
-        if (weights.empty()) {
-            regressor[std::size_t(t)] = model.design(statistic, t);
-            continue;
-        }
-        for (int j = 0; j < model.columns() && j < int(weights.size()); ++j)
-            regressor[std::size_t(t)] += weights[std::size_t(j)] * model.design(j, t);
-    }
-    const float* y = samples.data() + voxel * std::size_t(T);
-    std::vector<double> fitted(std::size_t(T), 0.0);
-    for (int j = 0; j < model.columns(); ++j)
-        for (int t = 0; t < T; ++t)
-            fitted[std::size_t(t)] += model.design(j, t) * maps.coefficient(j, voxel);
-
+RgbImage drawTimeCourse(const VolumeGrid& grid, std::size_t voxel, const std::string& name,
+                        bool contrast, float tValue, std::span<const double> series,
+                        std::span<const double> fitted, std::span<const double> regressor) {
+    const int T = int(series.size());
+    if (T < 1 || fitted.size() != series.size() || regressor.size() != series.size())
+        return RgbImage(0, 0);
+    const double* y = series.data();
     constexpr int kLeft = 100, kRight = 30, kTop = 70, kMainHeight = 260, kPredTop = 380,
                   kPredHeight = 90;
     constexpr int kWidth = 860, kHeight = kPredTop + kPredHeight + 80;
@@ -308,10 +294,10 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
         20, 12,
         "TIME COURSE OF VOXEL " + tripleText(pos) + ", VMR " + tripleText(grid.vmrPosition(pos)),
         kInk, kText);
-    img.drawText(20, 12 + kLine,
-                 (weights.empty() ? "PREDICTOR " : "CONTRAST ") + name +
-                     ": T = " + formatNumber("%.2f", maps.tValue(statistic, voxel)),
-                 kInk, kText);
+    img.drawText(
+        20, 12 + kLine,
+        (contrast ? "CONTRAST " : "PREDICTOR ") + name + ": T = " + formatNumber("%.2f", tValue),
+        kInk, kText);
 
     auto xOf = [&](double t) {
         return kLeft + int(std::lround(T > 1 ? t * (plotWidth - 1) / (T - 1) : plotWidth / 2.0));
@@ -357,7 +343,7 @@ RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<co
     double plo = *std::min_element(regressor.begin(), regressor.end());
     double phi = *std::max_element(regressor.begin(), regressor.end());
     if (!(phi > plo)) plo -= 1.0, phi += 1.0;
-    yAxis(kPredTop, kPredHeight, plo, phi, weights.empty() ? "PREDICTOR" : "CONTRAST");
+    yAxis(kPredTop, kPredHeight, plo, phi, contrast ? "CONTRAST" : "PREDICTOR");
     for (int t = 1; t < T; ++t)
         img.drawLine(
             xOf(t - 1), yOf(regressor[std::size_t(t - 1)], kPredTop, kPredHeight, plo, phi), xOf(t),

@@ -34,14 +34,15 @@ namespace simtrove::analysis {
 RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const float> predictors,
                           int volumes);
 
-RgbImage drawSlices(const formats::VolumeGrid& grid, const GlmMaps& maps,
-                    const ReportSummary& summary, int statistic);
+// `mean`: the temporal mean of every voxel, `t` the statistic's map.
+RgbImage drawSlices(const formats::VolumeGrid& grid, std::span<const float> mean,
+                    std::span<const float> t, const ReportSummary& summary, int statistic);
 
-// `statistic` indexes the maps' t maps; `weights` (one per column of the
-// model) describe a contrast, empty for the predictor `statistic`.
-RgbImage drawTimeCourse(const GlmModel& model, const GlmMaps& maps, std::span<const float> samples,
-                        const formats::VolumeGrid& grid, std::size_t voxel, int statistic,
-                        const std::string& name, std::span<const double> weights = {});
+// The time course `series` of `voxel` with the model's fit and the tested
+// regressor (the predictor or the contrast's weighted sum), all of one length.
+RgbImage drawTimeCourse(const formats::VolumeGrid& grid, std::size_t voxel, const std::string& name,
+                        bool contrast, float tValue, std::span<const double> series,
+                        std::span<const double> fitted, std::span<const double> regressor);
 
 RgbImage drawRoc(const PredictorSummary& statistic);
 

@@ -76,12 +76,22 @@ std::optional<GlmModel> GlmModel::create(std::span<const float> predictors, int 
         *error = "the design matrix has no volumes or does not match its predictor count";
         return std::nullopt;
     }
+    std::vector<double> columns(std::size_t(count + 1) * std::size_t(volumes), 1.0);
+    for (std::size_t i = 0; i < predictors.size(); ++i) columns[i] = predictors[i];
+    return createFromColumns(std::move(columns), count + 1, volumes, error);
+}
+
+std::optional<GlmModel> GlmModel::createFromColumns(std::vector<double> columns, int count,
+                                                    int volumes, std::string* error) {
+    if (volumes < 1 || count < 1 || columns.size() != std::size_t(count) * std::size_t(volumes)) {
+        *error = "the design matrix has no volumes or does not match its column count";
+        return std::nullopt;
+    }
     GlmModel model;
     model.volumes_ = volumes;
-    model.columns_ = count + 1;
+    model.columns_ = count;
     const int k = model.columns_;
-    model.design_.assign(std::size_t(k) * volumes, 1.0);
-    for (std::size_t i = 0; i < predictors.size(); ++i) model.design_[i] = predictors[i];
+    model.design_ = std::move(columns);
 
     Decomposition d(volumes, k);
     for (int t = 0; t < volumes; ++t)
@@ -183,72 +193,90 @@ std::span<const float> GlmMaps::tMap(int j) const {
     return std::span<const float>(t).subspan(std::size_t(j) * voxels, voxels);
 }
 
-GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
-                  std::span<const FittedContrast> contrasts) {
-    const int T = model.volumes();
+GlmMaps emptyMaps(const GlmModel& model, std::size_t voxels, int tested, int contrasts) {
     const int k = model.columns();
-    const int p = model.predictorCount();
-    const int q = int(contrasts.size());
+    const int p = tested < 0 ? model.predictorCount() : std::min(tested, model.predictorCount());
     GlmMaps maps;
     maps.predictors = p;
-    maps.statistics = p + q;
-    maps.voxels = samples.size() / std::size_t(T);
+    maps.statistics = p + contrasts;
+    maps.voxels = voxels;
     maps.columns = k;
     maps.degreesOfFreedom = model.degreesOfFreedom();
-    const std::size_t n = maps.voxels;
-    maps.coefficients.assign(std::size_t(k) * n, 0.0f);
-    maps.t.assign(std::size_t(p + q) * n, 0.0f);
-    maps.contrastEffects.assign(std::size_t(q) * n, 0.0f);
-    maps.mean.assign(n, 0.0f);
-    maps.sd.assign(n, 0.0f);
-    maps.residualSd.assign(n, 0.0f);
+    maps.coefficients.assign(std::size_t(k) * voxels, 0.0f);
+    maps.t.assign(std::size_t(p + contrasts) * voxels, 0.0f);
+    maps.contrastEffects.assign(std::size_t(contrasts) * voxels, 0.0f);
+    maps.mean.assign(voxels, 0.0f);
+    maps.sd.assign(voxels, 0.0f);
+    maps.residualSd.assign(voxels, 0.0f);
+    return maps;
+}
 
-    std::vector<double> b(static_cast<std::size_t>(k));
-    for (std::size_t v = 0; v < n; ++v) {
-        const float* y = samples.data() + v * std::size_t(T);
+void fitVoxel(const GlmModel& model, const double* y, bool constant,
+              std::span<const FittedContrast> contrasts, std::span<const double> variances,
+              GlmMaps& maps, std::size_t v) {
+    const int T = model.volumes();
+    const int k = model.columns();
+    const std::size_t n = maps.voxels;
+    double b[64];
+    std::vector<double> wide;
+    double* coefficients = b;
+    if (k > 64) {
+        wide.resize(std::size_t(k));
+        coefficients = wide.data();
+    }
+    for (int j = 0; j < k; ++j) {
+        const std::span<const double> e = model.estimator(j);
+        double s = 0.0;
+        for (int t = 0; t < T; ++t) s += e[std::size_t(t)] * y[t];
+        coefficients[j] = s;
+    }
+    double rss = 0.0;
+    for (int t = 0; t < T; ++t) {
+        double fitted = 0.0;
+        for (int j = 0; j < k; ++j) fitted += model.design(j, t) * coefficients[j];
+        const double r = y[t] - fitted;
+        rss += r * r;
+    }
+    const double s2 = rss / model.degreesOfFreedom();
+    for (int j = 0; j < k; ++j) maps.coefficients[std::size_t(j) * n + v] = float(coefficients[j]);
+    for (int j = 0; j < maps.predictors; ++j) {
+        const double c = model.covarianceDiagonal(j);
+        maps.t[std::size_t(j) * n + v] =
+            c > 0.0 ? tFromFit(coefficients[j], s2 * c, constant) : 0.0f;
+    }
+    for (std::size_t i = 0; i < contrasts.size(); ++i) {
+        const FittedContrast& contrast = contrasts[i];
+        double effect = 0.0;
+        for (int j = 0; j < k; ++j) effect += contrast.weights[std::size_t(j)] * coefficients[j];
+        maps.contrastEffects[i * n + v] = float(effect);
+        maps.t[(std::size_t(maps.predictors) + i) * n + v] =
+            variances[i] > 0.0 ? tFromFit(effect, s2 * variances[i], constant) : 0.0f;
+    }
+    maps.residualSd[v] = constant ? 0.0f : float(std::sqrt(s2));
+}
+
+GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
+                  std::span<const FittedContrast> contrasts, int tested) {
+    const int T = model.volumes();
+    GlmMaps maps = emptyMaps(model, samples.size() / std::size_t(T), tested, int(contrasts.size()));
+    std::vector<double> variances;
+    for (const FittedContrast& c : contrasts) variances.push_back(c.variance);
+    std::vector<double> y(static_cast<std::size_t>(T));
+    for (std::size_t v = 0; v < maps.voxels; ++v) {
+        const float* in = samples.data() + v * std::size_t(T);
         double sum = 0.0;
-        for (int t = 0; t < T; ++t) sum += y[t];
-        const double mean = sum / T;
-        double squares = 0.0;
         bool constant = true;
         for (int t = 0; t < T; ++t) {
-            const double d = y[t] - mean;
-            squares += d * d;
-            constant = constant && y[t] == y[0];
+            y[std::size_t(t)] = in[t];
+            sum += in[t];
+            constant = constant && in[t] == in[0];
         }
-        for (int j = 0; j < k; ++j) {
-            const std::span<const double> e = model.estimator(j);
-            double s = 0.0;
-            for (int t = 0; t < T; ++t) s += e[std::size_t(t)] * y[t];
-            b[std::size_t(j)] = s;
-        }
-        double rss = 0.0;
-        for (int t = 0; t < T; ++t) {
-            double fitted = 0.0;
-            for (int j = 0; j < k; ++j) fitted += model.design(j, t) * b[std::size_t(j)];
-            const double r = y[t] - fitted;
-            rss += r * r;
-        }
-        const double s2 = rss / model.degreesOfFreedom();
-        for (int j = 0; j < k; ++j)
-            maps.coefficients[std::size_t(j) * n + v] = float(b[std::size_t(j)]);
-        for (int j = 0; j < p; ++j) {
-            const double c = model.covarianceDiagonal(j);
-            maps.t[std::size_t(j) * n + v] =
-                c > 0.0 ? tFromFit(b[std::size_t(j)], s2 * c, constant) : 0.0f;
-        }
-        for (int i = 0; i < q; ++i) {
-            const FittedContrast& contrast = contrasts[std::size_t(i)];
-            double effect = 0.0;
-            for (int j = 0; j < k; ++j)
-                effect += contrast.weights[std::size_t(j)] * b[std::size_t(j)];
-            maps.contrastEffects[std::size_t(i) * n + v] = float(effect);
-            maps.t[std::size_t(p + i) * n + v] =
-                contrast.variance > 0.0 ? tFromFit(effect, s2 * contrast.variance, constant) : 0.0f;
-        }
+        const double mean = sum / T;
+        double squares = 0.0;
+        for (int t = 0; t < T; ++t) squares += (in[t] - mean) * (in[t] - mean);
+        fitVoxel(model, y.data(), constant, contrasts, variances, maps, v);
         maps.mean[v] = float(mean);
         maps.sd[v] = T > 1 ? float(std::sqrt(squares / (T - 1))) : 0.0f;
-        maps.residualSd[v] = constant ? 0.0f : float(std::sqrt(s2));
     }
     return maps;
 }

@@ -40,6 +40,10 @@ class GlmModel {
     // the decomposition does not converge.
     static std::optional<GlmModel> create(std::span<const float> predictors, int count, int volumes,
                                           std::string* error);
+    // The same from every column given, the constant's place (last) included:
+    // for a design transformed as a whole, as prewhitening does.
+    static std::optional<GlmModel> createFromColumns(std::vector<double> columns, int count,
+                                                     int volumes, std::string* error);
 
     int volumes() const { return volumes_; }
     // Predictors plus the constant.
@@ -121,8 +125,19 @@ struct GlmMaps {
 
 // `samples` in the VTC layout: the time course of each voxel contiguous,
 // model.volumes() samples per voxel. Its size must be a multiple of that.
-// The t maps hold the predictors, then `contrasts` in their order.
+// The t maps hold the first `tested` predictors (all when negative; the others,
+// such as drift regressors, are in the model only), then `contrasts`.
 GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
-                  std::span<const FittedContrast> contrasts = {});
+                  std::span<const FittedContrast> contrasts = {}, int tested = -1);
+
+// Empty maps for `voxels` voxels laid out as fitVoxels() leaves them.
+GlmMaps emptyMaps(const GlmModel& model, std::size_t voxels, int tested, int contrasts);
+// Fits voxel `v` of `maps` from its time course `y` (model.volumes() values):
+// coefficients, t values, contrast effects and residual sd. `variances` holds
+// c'Cc of each contrast under `model`. The temporal mean and sd are the
+// caller's (`y` may be transformed data).
+void fitVoxel(const GlmModel& model, const double* y, bool constant,
+              std::span<const FittedContrast> contrasts, std::span<const double> variances,
+              GlmMaps& maps, std::size_t v);
 
 }  // namespace simtrove::analysis

@@ -80,13 +80,61 @@ std::string thresholdTable(const PredictorSummary& s) {
     return html + "</table>\n";
 }
 
-std::string predictorSection(const PredictorSummary& s, const PredictorFiles& files,
-                             const ReportSummary& summary) {
+std::string mmText(const std::array<double, 3>& mm) {
+    char text[96];
+    std::snprintf(text, sizeof text, "(%.1f, %.1f, %.1f)", mm[0], mm[1], mm[2]);
+    return text;
+}
+
+std::string clusterTable(const std::vector<Cluster>& clusters) {
+    if (clusters.empty()) return "<p>No cluster above the Bonferroni threshold.</p>\n";
+    std::string html =
+        "<table class=\"clusters\">\n<tr><th>cluster</th><th>voxels</th><th>peak t</th>"
+        "<th>peak (mm)</th><th>centre of mass (mm)</th><th>planted voxels in it</th></tr>\n";
+    constexpr std::size_t kShown = 10;
+    for (std::size_t i = 0; i < clusters.size() && i < kShown; ++i) {
+        const Cluster& c = clusters[i];
+        html += "<tr>" + cell(std::to_string(i + 1)) + cell(std::to_string(c.voxels)) +
+                cell(formatNumber("%.2f", c.peakT)) + cell(mmText(c.peakMm)) +
+                cell(mmText(c.centreMm)) + cell(std::to_string(c.plantedVoxels)) + "</tr>\n";
+    }
+    html += "</table>\n";
+    if (clusters.size() > kShown)
+        html +=
+            "<p>" + std::to_string(clusters.size() - kShown) + " smaller clusters not shown.</p>\n";
+    return html;
+}
+
+std::string calibrationSection(const NullCalibration& c, const ModelResult& m) {
+    std::string html = "<p>Null calibration over the " + std::to_string(c.noiseVoxels) +
+                       " noise-only voxels of the truth map:</p>\n<ul>\n";
+    for (const CalibrationLevel& l : c.levels) {
+        const std::string sentence = calibrationSentence(noiseModelDescription(m.noiseModel), l);
+        html += std::string("<li") + (l.asExpected ? ">" : " class=\"warn\">") +
+                htmlEscape(sentence) + ".</li>\n";
+    }
+    html += "</ul>\n";
+    if (c.signalFree) {
+        html +=
+            "<p>No voxel of this run carries signal: the family-wise error (any voxel above "
+            "Bonferroni) ";
+        html += c.familyWiseError && *c.familyWiseError ? "occurred" : "did not occur";
+        html += "; the FDR threshold's false discovery proportion is ";
+        html += c.falseDiscoveryProportion ? formatNumber("%.2f", *c.falseDiscoveryProportion)
+                                           : std::string("undefined (nothing detected)");
+        html += ".</p>\n";
+    }
+    return html;
+}
+
+std::string predictorSection(const PredictorSummary& s, const StatisticResult& r,
+                             const PredictorFiles& files, const ReportSummary& summary,
+                             const ModelResult& model) {
     std::string html = std::string("<h2>") + (s.contrast ? "Contrast " : "Predictor ") +
                        htmlEscape(s.name) + "</h2>\n<table>\n";
     if (s.contrast) html += row("contrast", htmlEscape(s.expression), false);
     html += row("peak t", formatNumber("%.2f", s.peakT));
-    html += row("peak p (two-tailed)", pValue(s.peakP));
+    html += row("peak p (" + tailName(summary.tail) + " tail)", pValue(s.peakP));
     html += row("peak grid position (x, y, z)", tripleText(s.peakGrid));
     html += row("peak VMR position (x, y, z)", tripleText(s.peakVmr));
     html += row("voxels with p &lt; " + pValue(summary.pThreshold),
@@ -106,7 +154,14 @@ std::string predictorSection(const PredictorSummary& s, const PredictorFiles& fi
         html += row("t-map",
                     "<a href=\"" + htmlEscape(files.tMap) + "\">" + htmlEscape(files.tMap) + "</a>",
                     false);
-    html += "</table>\n" + thresholdTable(s);
+    if (!files.zMap.empty())
+        html += row("z- and p-map",
+                    "<a href=\"" + htmlEscape(files.zMap) + "\">" + htmlEscape(files.zMap) +
+                        "</a>, <a href=\"" + htmlEscape(files.pMap) + "\">" +
+                        htmlEscape(files.pMap) + "</a>",
+                    false);
+    html += "</table>\n" + thresholdTable(s) + clusterTable(r.clusters);
+    if (r.calibration) html += calibrationSection(*r.calibration, model);
     if (s.varianceInflation > kInflationWarning)
         html +=
             "<p class=\"warn\">The other predictors and the constant nearly reproduce this "
@@ -117,6 +172,25 @@ std::string predictorSection(const PredictorSummary& s, const PredictorFiles& fi
             "conditions with a contrast (<code>--contrast \"NAME: A - B\"</code>) or leave "
             "the baseline condition out of the model (<code>--exclude NAME</code>).</p>\n";
     html += figure(files.slices) + figure(files.timeCourse) + figure(files.roc);
+    return html;
+}
+
+std::string simulationSection(const SimulationParameters& sim) {
+    std::string html = "<h2>Simulation</h2>\n";
+    if (sim.file.empty()) return html + "<p>" + htmlEscape(sim.note) + ".</p>\n";
+    html += "<p>From " + htmlEscape(sim.file) + ":</p>\n<table>\n";
+    for (const SimulationParameter& p : sim.parameters)
+        html += row(htmlEscape(p.name), htmlEscape(p.value), false);
+    html += "</table>\n";
+    if (!sim.components.empty()) {
+        html += "<table>\n<tr><th>component</th><th>requested sd</th><th>realised sd</th></tr>\n";
+        for (const SimulationComponent& c : sim.components)
+            html += "<tr><th>" + htmlEscape(c.name) + "</th>" +
+                    cell(c.requestedSd ? formatNumber("%.4g", *c.requestedSd) : "&mdash;") +
+                    cell(c.realisedSd ? formatNumber("%.4g", *c.realisedSd) : "&mdash;") +
+                    "</tr>\n";
+        html += "</table>\n";
+    }
     return html;
 }
 
@@ -148,7 +222,9 @@ std::string htmlEscape(std::string_view text) {
     return out;
 }
 
-std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summary) {
+std::string formatHtmlReport(const ReportPage& page, const ReportResults& results) {
+    const ReportSummary& summary = results.summary;
+    const ModelResult& m = results.model;
     const VolumeGrid& g = page.grid;
     std::string html =
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -156,11 +232,25 @@ std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summar
         htmlEscape(page.dataFile) + "</title>\n<style>" + kStyle +
         "</style>\n</head>\n<body>\n<h1>GLM report: " + htmlEscape(page.dataFile) + "</h1>\n";
     html +=
-        "<p>Every voxel's time course was fitted with all predictors of the design matrix plus "
-        "a constant. The t value of each predictor is its coefficient over its standard "
+        "<p>Every voxel's time course was fitted with all predictors of the design matrix" +
+        std::string(m.driftRegressors ? ", " + std::to_string(m.driftRegressors) +
+                                            " discrete-cosine drift regressors (periods down to " +
+                                            formatNumber("%.0f", m.highPassSeconds) +
+                                            " s, in the model but in no contrast)"
+                                      : std::string()) +
+        " and a constant, by " + noiseModelDescription(m.noiseModel) +
+        (m.noiseModel == NoiseModel::Ar1
+             ? std::string(" (each voxel's lag-1 autocorrelation from the least-squares "
+                           "residuals, bias-corrected") +
+                   (m.smoothedAutocorrelation ? " and averaged over its neighbours" : "") +
+                   "; data and design prewhitened and refitted)"
+             : std::string()) +
+        ". The t value of each predictor is its coefficient over its standard "
         "error, that of a contrast its weighted sum of coefficients over the sum's standard "
-        "error; p is two-tailed. Three thresholds: Bonferroni (p below " +
-        formatNumber("%.2g", summary.alpha) +
+        "error; p is " +
+        (summary.tail == Tail::Both ? std::string("two-tailed")
+                                    : "one-tailed (" + tailName(summary.tail) + " t only)") +
+        ". Three thresholds: Bonferroni (p below " + formatNumber("%.2g", summary.alpha) +
         " divided by the number of voxels: the chance of any false positive in the whole "
         "volume stays below " +
         formatNumber("%.2g", summary.alpha) +
@@ -198,14 +288,23 @@ std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summar
     html += row("volumes", std::to_string(summary.volumes));
     html += row("voxels", std::to_string(summary.voxels));
     html += row("degrees of freedom", std::to_string(summary.degreesOfFreedom));
+    html += row("noise model", htmlEscape(noiseModelDescription(m.noiseModel)), false);
+    html += row("median lag-1 autocorrelation of the residuals (corrected)",
+                formatNumber("%.3f", m.medianAutocorrelation));
+    html += row("high-pass cut-off",
+                m.highPassSeconds > 0.0 ? formatNumber("%.0f s", m.highPassSeconds) : "none");
+    html += row("program",
+                "Simtrove " + htmlEscape(results.source.programVersion) + ", " +
+                    htmlEscape(results.source.date),
+                false);
     html += row("Bonferroni threshold", "p &lt; " + pValue(summary.pThreshold) + " (|t| &gt; " +
                                             formatNumber("%.2f", summary.tThreshold) + ")");
     html += row("overall tSNR (median of mean / sd)", formatNumber("%.2f", summary.tsnr));
-    html += "</table>\n" + figure(page.design);
+    html += "</table>\n" + simulationSection(results.source.simulation) + figure(page.design);
     for (std::size_t j = 0; j < summary.predictors.size(); ++j)
-        html += predictorSection(summary.predictors[j],
+        html += predictorSection(summary.predictors[j], results.statistics[j],
                                  j < page.predictors.size() ? page.predictors[j] : PredictorFiles{},
-                                 summary);
+                                 summary, m);
     html += "<h2>Temporal signal-to-noise ratio</h2>\n" + figure(page.tsnr);
     html += "</body>\n</html>\n";
     return html;

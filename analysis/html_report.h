@@ -8,11 +8,11 @@
 #include <string_view>
 
 #include "analysis/report_page.h"
-#include "analysis/summary.h"
+#include "analysis/report_results.h"
 
 namespace simtrove::analysis {
 
-std::string formatHtmlReport(const ReportPage& page, const ReportSummary& summary);
+std::string formatHtmlReport(const ReportPage& page, const ReportResults& results);
 
 std::string htmlEscape(std::string_view text);
 

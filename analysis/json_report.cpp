@@ -68,9 +68,48 @@ Json truthJson(const TruthEvaluation& e) {
               {"points", points}}}};
 }
 
-Json predictorJson(const PredictorSummary& s, const PredictorFiles& files) {
+Json calibrationJson(const NullCalibration& c) {
+    Json levels = Json::array();
+    for (const CalibrationLevel& l : c.levels)
+        levels.push_back({{"nominal", real(l.nominal)},
+                          {"above", l.above},
+                          {"rate", real(l.rate)},
+                          {"interval", {real(l.low), real(l.high)}},
+                          {"as_expected", l.asExpected}});
+    Json qq = Json::array();
+    for (const auto& q : c.qq) qq.push_back({real(q[0]), real(q[1])});
+    Json expected = Json::array();
+    for (const double e : c.histogramExpected) expected.push_back(real(e));
+    return {{"noise_voxels", c.noiseVoxels},
+            {"levels", levels},
+            {"histogram",
+             {{"edges", c.histogramEdges}, {"counts", c.histogramCounts}, {"expected", expected}}},
+            {"qq", qq},
+            {"signal_free", c.signalFree},
+            {"family_wise_error", c.familyWiseError ? Json(*c.familyWiseError) : Json(nullptr)},
+            {"false_discovery_proportion",
+             c.falseDiscoveryProportion ? real(*c.falseDiscoveryProportion) : Json(nullptr)}};
+}
+
+Json clustersJson(const std::vector<Cluster>& clusters) {
+    Json list = Json::array();
+    for (const Cluster& c : clusters)
+        list.push_back({{"voxels", c.voxels},
+                        {"peak_t", single(c.peakT)},
+                        {"peak_grid", c.peakGrid},
+                        {"peak_mm", c.peakMm},
+                        {"centre_mm", c.centreMm},
+                        {"planted_voxels", c.plantedVoxels}});
+    return list;
+}
+
+Json predictorJson(const PredictorSummary& s, const StatisticResult& r,
+                   const PredictorFiles& files) {
     Json o = {{"name", s.name}, {"kind", s.contrast ? "contrast" : "predictor"}};
-    if (s.contrast) o["expression"] = s.expression;
+    o["expression"] = s.contrast ? Json(s.expression) : Json(nullptr);
+    Json weights = Json::array();
+    for (const double w : r.weights) weights.push_back(real(w));
+    o["weights"] = weights;
     o["peak"] = {
         {"t", single(s.peakT)}, {"p", single(s.peakP)}, {"grid", s.peakGrid}, {"vmr", s.peakVmr}};
     o["voxels_above"] = s.voxelsAbove;
@@ -78,12 +117,16 @@ Json predictorJson(const PredictorSummary& s, const PredictorFiles& files) {
     o["negative_above"] = s.negativeAbove;
     o["mean_percent_signal_change"] =
         s.meanPercentChange ? real(*s.meanPercentChange) : Json(nullptr);
-    o["variance_inflation"] = real(s.varianceInflation);
+    o["variance_inflation"] = s.contrast ? Json(nullptr) : real(s.varianceInflation);
     Json thresholds = Json::array();
     for (const ThresholdCount& c : s.thresholds) thresholds.push_back(thresholdJson(c));
     o["thresholds"] = thresholds;
     o["truth"] = s.truth ? truthJson(*s.truth) : Json(nullptr);
+    o["calibration"] = r.calibration ? calibrationJson(*r.calibration) : Json(nullptr);
+    o["clusters"] = clustersJson(r.clusters);
     o["t_map"] = files.tMap;
+    o["z_map"] = files.zMap;
+    o["p_map"] = files.pMap;
     o["images"] = {{"slices", imageName(files.slices)},
                    {"time_course", imageName(files.timeCourse)},
                    {"roc", imageName(files.roc)}};
@@ -96,22 +139,55 @@ std::string jsonString(std::string_view text) {
     return dump(Json(std::string(text)), -1);
 }
 
-std::string formatJsonReport(const ReportPage& page, const ReportSummary& summary) {
+std::string formatJsonReport(const ReportPage& page, const ReportResults& results) {
+    const ReportSummary& summary = results.summary;
+    const ModelResult& m = results.model;
     Json predictors = Json::array();
     for (std::size_t j = 0; j < summary.predictors.size(); ++j)
-        predictors.push_back(predictorJson(summary.predictors[j], j < page.predictors.size()
-                                                                      ? page.predictors[j]
-                                                                      : PredictorFiles{}));
+        predictors.push_back(
+            predictorJson(summary.predictors[j], results.statistics[j],
+                          j < page.predictors.size() ? page.predictors[j] : PredictorFiles{}));
+    Json correlations = Json::array();
+    for (const double r : m.correlations) correlations.push_back(real(r));
+    Json parameters = Json::object();
+    for (const SimulationParameter& p : results.source.simulation.parameters)
+        parameters[p.name] = p.value;
+    Json components = Json::array();
+    for (const SimulationComponent& c : results.source.simulation.components)
+        components.push_back(
+            {{"name", c.name},
+             {"requested_sd", c.requestedSd ? real(*c.requestedSd) : Json(nullptr)},
+             {"realised_sd", c.realisedSd ? real(*c.realisedSd) : Json(nullptr)}});
     const Json root = {
         {"data", page.dataFile},
         {"design", page.designFile},
         {"truth", page.truthFile.empty() ? Json(nullptr) : Json(page.truthFile)},
+        {"program_version", results.source.programVersion},
+        {"date", results.source.date},
+        {"simulation",
+         {{"sidecar", results.source.simulation.file.empty()
+                          ? Json(nullptr)
+                          : Json(results.source.simulation.file)},
+          {"parameters", parameters},
+          {"components", components}}},
         {"grid",
          {{"dims", page.grid.dims},
           {"start", page.grid.start},
           {"resolution", page.grid.resolution}}},
         {"volumes", summary.volumes},
+        {"repetition_time", real(results.source.repetitionTime)},
         {"voxels", summary.voxels},
+        {"model",
+         {{"noise_model", noiseModelName(m.noiseModel)},
+          {"high_pass_seconds", m.highPassSeconds > 0.0 ? real(m.highPassSeconds) : Json(nullptr)},
+          {"tail", tailName(m.tail)},
+          {"smoothed_autocorrelation", m.smoothedAutocorrelation},
+          {"columns", m.columns},
+          {"column_kinds", m.columnKinds},
+          {"correlations", correlations},
+          {"rank", m.rank},
+          {"white_noise_autocorrelation", real(m.whiteNoiseAutocorrelation)},
+          {"median_autocorrelation", real(m.medianAutocorrelation)}}},
         {"degrees_of_freedom", summary.degreesOfFreedom},
         {"alpha", real(summary.alpha)},
         {"fdr_q", real(summary.levels.fdr)},

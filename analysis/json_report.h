@@ -22,11 +22,11 @@
 #include <string_view>
 
 #include "analysis/report_page.h"
-#include "analysis/summary.h"
+#include "analysis/report_results.h"
 
 namespace simtrove::analysis {
 
-std::string formatJsonReport(const ReportPage& page, const ReportSummary& summary);
+std::string formatJsonReport(const ReportPage& page, const ReportResults& results);
 
 // A JSON string literal, quotes included.
 std::string jsonString(std::string_view text);

@@ -14,7 +14,9 @@
 #include "analysis/html_report.h"
 #include "analysis/json_report.h"
 #include "analysis/png_writer.h"
+#include "analysis/simulation_sidecar.h"
 #include "formats/nifti.h"
+#include "formats/output_file.h"
 #include "formats/vtc_file.h"
 
 namespace simtrove::analysis {
@@ -46,6 +48,11 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
     input.exclude = options.exclude;
     input.contrasts = options.contrasts;
     input.levels = options.levels;
+    input.noiseModel = options.noiseModel;
+    input.smoothAutocorrelation = options.smoothAutocorrelation;
+    input.highPassSeconds = options.highPassSeconds;
+    input.tail = options.tail;
+    input.simulation = readSimulationSidecar(options.data);
     if (formats::hasNiftiExtension(options.data)) {
         Result<VolumeSeries> series = readNiftiSeries(options.data);
         if (!series) return R::failure(series.error());
@@ -84,26 +91,6 @@ Result<ReportInput> readInputs(const ReportOptions& options) {
     return input;
 }
 
-// The design without the excluded predictors; an unknown name is an error.
-// `fileColumns` receives the 1-based column in the file of each kept one.
-Result<DesignFile> modelColumns(const DesignFile& design, const std::vector<std::string>& exclude,
-                                std::vector<int>* fileColumns) {
-    for (const std::string& name : exclude)
-        if (std::find(design.names.begin(), design.names.end(), name) == design.names.end())
-            return Result<DesignFile>::failure("--exclude " + name +
-                                               ": the design matrix has no such predictor");
-    DesignFile kept;
-    kept.volumes = design.volumes;
-    for (std::size_t j = 0; j < design.names.size(); ++j) {
-        if (std::find(exclude.begin(), exclude.end(), design.names[j]) != exclude.end()) continue;
-        kept.names.push_back(design.names[j]);
-        fileColumns->push_back(int(j) + 1);
-        const auto first = design.values.begin() + std::ptrdiff_t(j * std::size_t(design.volumes));
-        kept.values.insert(kept.values.end(), first, first + design.volumes);
-    }
-    return kept;
-}
-
 formats::VtcGeometry mapGeometry(const VolumeGrid& grid, float repetitionTime) {
     formats::VtcGeometry g;
     const int r = grid.resolution;
@@ -127,13 +114,21 @@ class Folder {
     std::string png(ImageFile* file, const RgbImage& image) {
         file->width = image.width();
         file->height = image.height();
-        return done(file->file, writePng(path(file->file), image));
+        formats::OutputFile out(path(file->file));
+        std::string error = writePng(out.temporaryPath(), image);
+        if (error.empty()) error = out.commit("the PNG picture");
+        return done(file->file, error);
+    }
+    std::string map(const std::string& name, const formats::VtcGeometry& grid,
+                    std::span<const float> values, const formats::StatisticIntent& intent) {
+        formats::OutputFile out(path(name));
+        std::string error =
+            formats::writeNiftiStatisticMap(out.temporaryPath(), grid, values, intent);
+        if (error.empty()) error = out.commit("the statistic map");
+        return done(name, error);
     }
     std::string text(const std::string& name, const std::string& content) {
-        std::ofstream out(path(name), std::ios::binary);
-        out << content;
-        out.close();
-        return done(name, out ? "" : path(name) + ": cannot write");
+        return done(name, formats::writeFileAtomically(path(name), content, "the report"));
     }
     std::string done(const std::string& name, const std::string& error) {
         if (error.empty() && written_) written_->push_back(path(name));
@@ -145,192 +140,117 @@ class Folder {
     std::vector<std::string>* written_;
 };
 
-}  // namespace
-
-std::vector<std::string> fileStems(const std::vector<std::string>& names) {
-    std::vector<std::string> stems;
-    std::set<std::string> taken;
-    for (std::size_t j = 0; j < names.size(); ++j) {
-        std::string stem;
-        for (const char c : names[j]) {
-            const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                              (c >= '0' && c <= '9') || c == '-' || c == '_';
-            stem += keep ? c : '_';
-        }
-        if (stem.empty()) stem = "predictor" + std::to_string(j + 1);
-        const std::string base = stem;
-        for (int n = 2; taken.count(stem); ++n) stem = base + "_" + std::to_string(n);
-        taken.insert(stem);
-        stems.push_back(stem);
-    }
-    return stems;
+// The t-, z- and p-maps of statistic j.
+std::string writeMaps(Folder& folder, const ReportResults& r, std::size_t j,
+                      const formats::VtcGeometry& grid, PredictorFiles* files) {
+    const PredictorSummary& s = r.summary.predictors[j];
+    const StatisticResult& st = r.statistics[j];
+    const std::string& stem = r.stems[j];
+    const std::string what = (s.contrast ? "contrast " : "predictor ") + s.name;
+    const std::string tail = tailName(r.model.tail);
+    const std::uint32_t df = r.model.degreesOfFreedom;
+    files->tMap = "tmap_" + stem + ".nii.gz";
+    files->zMap = "zmap_" + stem + ".nii.gz";
+    files->pMap = "pmap_" + stem + ".nii.gz";
+    const formats::StatisticIntent intents[3] = {
+        {formats::kIntentTTest, float(df), "t",
+         ("t of " + what + ", df " + std::to_string(df)).substr(0, 79)},
+        {formats::kIntentZScore, 0.0f, "z", ("z of " + what + " (same p as t)").substr(0, 79)},
+        {formats::kIntentPValue, 0.0f, "p",
+         ("p of " + what + ", " + tail + " tail").substr(0, 79)}};
+    std::string error = folder.map(files->tMap, grid, st.t, intents[0]);
+    if (error.empty()) error = folder.map(files->zMap, grid, st.z, intents[1]);
+    if (error.empty()) error = folder.map(files->pMap, grid, s.p, intents[2]);
+    return error;
 }
 
-namespace {
-
-// The statistics of a report beyond the predictors, fitted to the model.
-struct Statistics {
-    std::vector<Contrast> contrasts;
-    std::vector<FittedContrast> fitted;
-    bool automatic = false;  // each condition against the others, predictors left out
-};
-
-Result<Statistics> chooseStatistics(const ReportInput& input, const GlmModel& model,
-                                    const std::vector<std::string>& names) {
-    using R = Result<Statistics>;
-    Statistics s;
-    for (const std::string& text : input.contrasts) {
-        Result<Contrast> c = parseContrast(text, names);
-        if (!c) return R::failure(c.error());
-        for (const Contrast& other : s.contrasts)
-            if (other.name == c.value().name)
-                return R::failure("--contrast \"" + text + "\": the name " + other.name +
-                                  " is given twice");
-        s.contrasts.push_back(std::move(c.value()));
-    }
-    if (s.contrasts.empty() && input.exclude.empty() && names.size() >= 2 &&
-        model.constantExplained() > kFillsRun) {
-        s.contrasts = eachAgainstOthers(names);
-        s.automatic = true;
-    }
-    for (const Contrast& c : s.contrasts) {
-        Result<FittedContrast> fitted = fitContrast(model, c);
-        if (!fitted) return R::failure(fitted.error());
-        s.fitted.push_back(std::move(fitted.value()));
-    }
-    return s;
-}
-
-// The design-matrix columns (1-based, in the file) that each statistic tests.
-std::vector<std::vector<int>> testedColumns(const std::vector<int>& fileColumns,
-                                            const std::vector<Contrast>& contrasts) {
-    std::vector<std::vector<int>> tested;
-    for (const int column : fileColumns) tested.push_back({column});
-    for (const Contrast& c : contrasts) {
-        std::vector<int> columns;
-        for (std::size_t j = 0; j < c.weights.size(); ++j)
-            if (c.weights[j] != 0.0) columns.push_back(fileColumns[j]);
-        tested.push_back(std::move(columns));
-    }
-    return tested;
+// The pictures of statistic j.
+std::string drawStatistic(Folder& folder, const ReportResults& r, std::size_t j,
+                          PredictorFiles* files) {
+    const PredictorSummary& s = r.summary.predictors[j];
+    const StatisticResult& st = r.statistics[j];
+    const std::string& stem = r.stems[j];
+    const std::string kind = s.contrast ? "Contrast " : "Predictor ";
+    files->slices = {"slices_" + stem + ".png", 0, 0,
+                     kind + s.name +
+                         ": three planes through the strongest voxel, t above the Bonferroni "
+                         "threshold over the mean image" +
+                         (s.truth ? ", the planted voxels outlined." : ".")};
+    std::string error =
+        folder.png(&files->slices, drawSlices(r.source.grid, r.mean, st.t, r.summary, int(j)));
+    if (!error.empty()) return error;
+    files->timeCourse = {
+        "timecourse_" + stem + ".png", 0, 0,
+        kind + s.name + ": time course of the strongest voxel with the fitted model."};
+    error = folder.png(&files->timeCourse,
+                       drawTimeCourse(r.source.grid, s.peakVoxel, s.name, s.contrast, s.peakT,
+                                      st.peakSeries, st.peakFitted, st.peakRegressor));
+    if (!error.empty() || !s.truth) return error;
+    files->roc = {"roc_" + stem + ".png", 0, 0,
+                  kind + s.name +
+                      ": ROC curve over t against the truth map, with the three thresholds "
+                      "marked."};
+    return folder.png(&files->roc, drawRoc(s));
 }
 
 }  // namespace
 
-Result<ReportSummary> writeReport(const ReportInput& input, const std::string& outDir,
-                                  std::vector<std::string>* written) {
-    using R = Result<ReportSummary>;
-    if (input.design.volumes != input.volumes)
-        return R::failure("the design matrix has " + std::to_string(input.design.volumes) +
-                          " volumes but the data have " + std::to_string(input.volumes));
-    if (!input.truth.empty() && input.truth.size() != input.grid.voxels())
-        return R::failure("the truth map has " + std::to_string(input.truth.size()) +
-                          " voxels but the data have " + std::to_string(input.grid.voxels()));
-    std::vector<int> fileColumns;
-    Result<DesignFile> columns = modelColumns(input.design, input.exclude, &fileColumns);
-    if (!columns) return R::failure(columns.error());
-    const DesignFile& design = columns.value();
-    std::string error;
-    const std::optional<GlmModel> model =
-        GlmModel::create(design.values, int(design.names.size()), input.volumes, &error);
-    if (!model) return R::failure(error);
-    Result<Statistics> chosen = chooseStatistics(input, *model, design.names);
-    if (!chosen) return R::failure(chosen.error());
-    const Statistics& statistics = chosen.value();
-    const GlmMaps maps = fitVoxels(*model, input.samples, statistics.fitted);
-
-    std::vector<std::string> names = design.names;
-    SummaryContext context;
-    context.model = &*model;
-    for (const Contrast& c : statistics.contrasts) {
-        names.push_back(c.name);
-        context.expressions.push_back(c.expression);
-    }
-    context.truth = input.truth;
-    context.tested = testedColumns(fileColumns, statistics.contrasts);
-    ReportSummary summary =
-        summarise(maps, input.grid, input.volumes, names, input.levels, context);
-    // In place of predictors that the run's baseline confounds.
-    if (statistics.automatic)
-        summary.predictors.erase(summary.predictors.begin(),
-                                 summary.predictors.begin() + maps.predictors);
-
+std::string renderReport(const ReportResults& r, const std::string& outDir,
+                         std::vector<std::string>* written) {
     std::error_code ec;
     fs::create_directories(outDir, ec);
-    if (ec) return R::failure(outDir + ": cannot create the folder: " + ec.message());
+    if (ec) return outDir + ": cannot create the folder: " + ec.message();
     Folder folder(outDir, written);
     ReportPage page;
-    page.dataFile = input.dataLabel;
-    page.designFile = input.designLabel;
-    page.truthFile = input.truthLabel;
-    page.automaticContrasts = statistics.automatic;
-    page.grid = input.grid;
+    page.dataFile = r.source.dataFile;
+    page.designFile = r.source.designFile;
+    page.truthFile = r.source.truthFile;
+    page.automaticContrasts = r.model.automaticContrasts;
+    page.grid = r.source.grid;
     page.design = {"design_matrix.png", 0, 0,
-                   "The design matrix: one column per predictor and the constant (C), volumes "
-                   "downwards."};
-    if (!(error = folder.png(&page.design,
-                             drawDesignMatrix(design.names, design.values, input.volumes)))
-             .empty())
-        return R::failure(error);
+                   "The design matrix: one column per predictor (and drift regressor) and the "
+                   "constant (C), volumes downwards."};
+    const int volumes = r.source.volumes;
+    const std::size_t shownColumns = r.model.columns.size() - 1;
+    std::vector<std::string> names(r.model.columns.begin(),
+                                   r.model.columns.begin() + std::ptrdiff_t(shownColumns));
+    std::vector<float> values(
+        r.model.design.begin(),
+        r.model.design.begin() + std::ptrdiff_t(shownColumns * std::size_t(volumes)));
+    std::string error = folder.png(&page.design, drawDesignMatrix(names, values, volumes));
+    if (!error.empty()) return error;
 
-    std::vector<std::string> shownNames;
-    for (const PredictorSummary& s : summary.predictors) shownNames.push_back(s.name);
-    const std::vector<std::string> stems = fileStems(shownNames);
-    const formats::VtcGeometry mapGrid = mapGeometry(input.grid, input.repetitionTime);
+    const formats::VtcGeometry mapGrid = mapGeometry(r.source.grid, float(r.source.repetitionTime));
     std::size_t strongest = 0;
     float strongestT = -1.0f;
-    for (std::size_t j = 0; j < stems.size(); ++j) {
-        const PredictorSummary& s = summary.predictors[j];
-        const std::string kind = s.contrast ? "Contrast " : "Predictor ";
+    for (std::size_t j = 0; j < r.summary.predictors.size(); ++j) {
         PredictorFiles files;
-        files.tMap = "tmap_" + stems[j] + ".nii.gz";
-        error = folder.done(files.tMap, formats::writeNiftiFile(folder.path(files.tMap), mapGrid,
-                                                                maps.tMap(s.statistic)));
-        if (!error.empty()) return R::failure(error);
-        files.slices = {"slices_" + stems[j] + ".png", 0, 0,
-                        kind + s.name +
-                            ": three planes through the strongest voxel, t above the Bonferroni "
-                            "threshold over the mean image" +
-                            (s.truth ? ", the planted voxels outlined." : ".")};
-        if (!(error = folder.png(&files.slices, drawSlices(input.grid, maps, summary, int(j))))
-                 .empty())
-            return R::failure(error);
-        files.timeCourse = {
-            "timecourse_" + stems[j] + ".png", 0, 0,
-            kind + s.name + ": time course of the strongest voxel with the fitted model."};
-        const std::span<const double> weights =
-            s.contrast ? std::span<const double>(
-                             statistics.fitted[std::size_t(s.statistic - maps.predictors)].weights)
-                       : std::span<const double>();
-        if (!(error = folder.png(&files.timeCourse,
-                                 drawTimeCourse(*model, maps, input.samples, input.grid,
-                                                s.peakVoxel, s.statistic, s.name, weights)))
-                 .empty())
-            return R::failure(error);
-        if (s.truth) {
-            files.roc = {"roc_" + stems[j] + ".png", 0, 0,
-                         kind + s.name +
-                             ": ROC curve over |t| against the truth map, with the three "
-                             "thresholds marked."};
-            if (!(error = folder.png(&files.roc, drawRoc(s))).empty()) return R::failure(error);
-        }
+        if (!(error = writeMaps(folder, r, j, mapGrid, &files)).empty()) return error;
+        if (!(error = drawStatistic(folder, r, j, &files)).empty()) return error;
         page.predictors.push_back(files);
-        if (std::fabs(s.peakT) > strongestT) strongestT = std::fabs(s.peakT), strongest = j;
+        const float peak = std::fabs(r.summary.predictors[j].peakT);
+        if (peak > strongestT) strongestT = peak, strongest = j;
     }
     // The tSNR slice goes through the strongest voxel of all, else the middle.
-    page.tsnrSlice = summary.predictors.empty() ? input.grid.dims[2] / 2
-                                                : summary.predictors[strongest].peakGrid[2];
+    page.tsnrSlice = r.summary.predictors.empty() ? r.source.grid.dims[2] / 2
+                                                  : r.summary.predictors[strongest].peakGrid[2];
     page.tsnr = {"tsnr.png", 0, 0,
                  "Temporal signal-to-noise ratio (mean / sd over time) in the plane z = " +
                      std::to_string(page.tsnrSlice) + "."};
-    if (!(error = folder.png(&page.tsnr, drawTsnrSlice(input.grid, summary, page.tsnrSlice)))
+    if (!(error = folder.png(&page.tsnr, drawTsnrSlice(r.source.grid, r.summary, page.tsnrSlice)))
              .empty())
-        return R::failure(error);
-    if (!(error = folder.text("report.html", formatHtmlReport(page, summary))).empty())
-        return R::failure(error);
-    if (!(error = folder.text("report.json", formatJsonReport(page, summary))).empty())
-        return R::failure(error);
-    return summary;
+        return error;
+    if (!(error = folder.text("report.html", formatHtmlReport(page, r))).empty()) return error;
+    return folder.text("report.json", formatJsonReport(page, r));
+}
+
+Result<ReportSummary> writeReport(const ReportInput& input, const std::string& outDir,
+                                  std::vector<std::string>* written) {
+    Result<ReportResults> results = analyseReport(input);
+    if (!results) return Result<ReportSummary>::failure(results.error());
+    const std::string error = renderReport(results.value(), outDir, written);
+    if (!error.empty()) return Result<ReportSummary>::failure(error);
+    return std::move(results.value().summary);
 }
 
 Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args) {
@@ -346,6 +266,21 @@ Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args)
         std::string v;
         if (a == "-h" || a == "--help") {
             options.help = true;
+        } else if (a == "--ar1-per-voxel") {
+            options.smoothAutocorrelation = false;
+        } else if (a == "--noise-model" || a == "--tail" || a == "--high-pass") {
+            if (!value(&v) || v.empty()) return R::failure(a + " needs a value");
+            if (a == "--noise-model" && !parseNoiseModel(v, &options.noiseModel))
+                return R::failure(a + " " + v + ": expected ols or ar1");
+            if (a == "--tail" && !parseTail(v, &options.tail))
+                return R::failure(a + " " + v + ": expected positive, negative or both");
+            if (a == "--high-pass") {
+                char* end = nullptr;
+                options.highPassSeconds = std::strtod(v.c_str(), &end);
+                if (end == v.c_str() || *end || !(options.highPassSeconds > 0.0) ||
+                    !std::isfinite(options.highPassSeconds))
+                    return R::failure(a + " " + v + ": expected a period in seconds above 0");
+            }
         } else if (a == "--design" || a == "--out" || a == "--exclude" || a == "--alpha" ||
                    a == "--contrast" || a == "--fdr" || a == "--p" || a == "--truth") {
             if (!value(&v) || v.empty()) return R::failure(a + " needs a value");
@@ -377,8 +312,8 @@ Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args)
 std::string reportUsage() {
     return R"(Usage: tavimo-standin report DATA --design FILE [OPTION]...
 Fits the GLM (every predictor of the design matrix plus a constant) to every
-voxel of DATA (a .vtc file or a .nii/.nii.gz image) and writes a report: t-maps
-(NIfTI) of predictors and contrasts, pictures (PNG), report.html and
+voxel of DATA (a .vtc file or a .nii/.nii.gz image) and writes a report: t-, z-
+and p-maps (NIfTI) of predictors and contrasts, pictures (PNG), report.html and
 report.json.
 
   --design FILE     design matrix file (plugin_created.rtc), one row per volume
@@ -396,7 +331,17 @@ report.json.
                     (default 0.05)
   --p P             uncorrected threshold (default 0.001)
   --truth MAP       truth map of the simulation (default: DATA's NAME_truth.nii.gz
-                    when it exists): detection figures and ROC curves
+                    when it exists): detection figures, ROC curves and the null
+                    calibration over its noise-only voxels
+  --noise-model M   ols (default: ordinary least squares) or ar1 (each voxel's
+                    lag-1 autocorrelation from the OLS residuals, bias-corrected
+                    and averaged over its neighbours; data and design
+                    prewhitened and refitted)
+  --ar1-per-voxel   with ar1: each voxel's own autocorrelation, not averaged
+  --high-pass S     discrete-cosine drift regressors down to a period of S
+                    seconds in the model (never in contrasts); default none
+  --tail T          positive (default), negative or both: which t values count
+                    as evidence for every predictor and contrast
   -h, --help        show this text and exit
 
 Exit status: 0 when the report was written, 2 on errors.

@@ -3,41 +3,36 @@
 //
 //   tavimo-standin report DATA --design FILE [--out DIR] [--exclude NAME]...
 //                         [--contrast "NAME: EXPR"]... [--alpha A] [--fdr Q]
-//                         [--p P] [--truth MAP]
+//                         [--p P] [--truth MAP] [--noise-model ols|ar1]
+//                         [--ar1-per-voxel] [--high-pass SECONDS]
+//                         [--tail positive|negative|both]
 //
 // DATA is a .vtc file or a .nii/.nii.gz image; FILE is a design matrix file
-// with one row per volume of DATA. The model holds every predictor of FILE
-// except the excluded ones, plus a constant. The statistics are the
-// predictors, then the contrasts (see contrast.h). When no contrast and no
-// exclusion is given and the predictors together nearly reproduce the
-// constant (constantExplained() above kFillsRun: the conditions fill the
-// run), the statistics are each predictor against the others instead.
-// Thresholds: Bonferroni at A, FDR at Q, uncorrected at P (thresholds.h).
-// The truth map is MAP, else DATA's truthPathFor() when that file exists.
-//
-// The folder (default "report", created when missing) receives
-// tmap_NAME.nii.gz, slices_NAME.png, timecourse_NAME.png and, with a truth
-// evaluation, roc_NAME.png per statistic, design_matrix.png, tsnr.png,
-// report.html and report.json (NAME: the statistic's name with every
-// character other than letters, digits, '-' and '_' replaced by '_', made
-// unique). Each file written is named on `err` as
-// "tavimo-standin: wrote PATH"; a line per statistic goes to `out`.
-// Exit status 0, or 2 with one line "tavimo-standin report: what" on `err`.
+// with one row per volume of DATA. The analysis (report_analysis.h) produces
+// the ReportResults; renderReport() then writes, from those alone, the folder
+// (default "report", created when missing): tmap_NAME.nii.gz (t, NIfTI intent
+// 3 with the degrees of freedom), zmap_NAME.nii.gz and pmap_NAME.nii.gz,
+// slices_NAME.png, timecourse_NAME.png and, with a truth evaluation,
+// roc_NAME.png per statistic, design_matrix.png, tsnr.png, report.html and
+// report.json (NAME: the statistic's name with every character other than
+// letters, digits, '-' and '_' replaced by '_', made unique). Every file
+// appears under its name only when complete (formats/output_file.h). Each
+// file written is named on `err` as "tavimo-standin: wrote PATH"; a line per
+// statistic goes to `out`. The truth map is MAP, else DATA's truthPathFor()
+// when that file exists; the simulation's parameters come from DATA's sidecar
+// (simulation_sidecar.h). Exit status 0, or 2 with one line
+// "tavimo-standin report: what" on `err`.
 #pragma once
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-#include "analysis/contrast.h"
-#include "analysis/summary.h"
-#include "formats/design_matrix.h"
+#include "analysis/report_analysis.h"
+#include "analysis/report_results.h"
 #include "formats/result.h"
-#include "formats/volume_grid.h"
 
 namespace simtrove::analysis {
-
-inline constexpr double kFillsRun = 0.9;
 
 struct ReportOptions {
     bool help = false;
@@ -48,33 +43,24 @@ struct ReportOptions {
     std::vector<std::string> contrasts;  // "NAME: EXPR" as given
     ThresholdLevels levels;
     std::string truth;
+    NoiseModel noiseModel = NoiseModel::Ols;
+    bool smoothAutocorrelation = true;
+    double highPassSeconds = 0.0;
+    Tail tail = Tail::Positive;
 };
 
 formats::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args);
 std::string reportUsage();
 
-// The inputs of one report, already read.
-struct ReportInput {
-    std::string dataLabel, designLabel;  // file names shown on the page
-    formats::VolumeGrid grid;
-    int volumes = 0;
-    float repetitionTime = 2.0f;
-    std::vector<float> samples;  // VTC layout
-    formats::DesignFile design;
-    std::vector<std::string> exclude;
-    std::vector<std::string> contrasts;
-    ThresholdLevels levels;
-    std::string truthLabel;  // empty: no truth map
-    std::vector<int> truth;  // labels per voxel, or empty
-};
-
-// Fits, draws and writes the folder; the summary, or what went wrong.
-// `written` receives the path of every file written, in order.
+// Analyses and renders: the summary, or what went wrong. `written`
+// receives the path of every file written, in order.
 formats::Result<ReportSummary> writeReport(const ReportInput& input, const std::string& outDir,
                                            std::vector<std::string>* written);
 
-// File-name stem for each predictor name, unique within the list.
-std::vector<std::string> fileStems(const std::vector<std::string>& names);
+// The render phase: writes the folder from `results` alone. Empty on success,
+// else what went wrong.
+std::string renderReport(const ReportResults& results, const std::string& outDir,
+                         std::vector<std::string>* written);
 
 // The lines that the command prints for one statistic: peak and Bonferroni
 // count, then one line per threshold (with the truth figures when evaluated)

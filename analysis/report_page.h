@@ -1,6 +1,6 @@
-// What the page and the JSON file of a report show besides the figures of
-// ReportSummary: the inputs, the geometry and the files written beside them
-// (names relative to the report folder).
+// What the page and the JSON file of a report show besides the results
+// (report_results.h): the files written beside them, names relative to the
+// report folder.
 #pragma once
 
 #include <string>
@@ -18,6 +18,7 @@ struct ImageFile {
 
 struct PredictorFiles {
     std::string tMap;  // NIfTI t-map
+    std::string zMap, pMap;
     ImageFile slices;
     ImageFile timeCourse;
     ImageFile roc;  // with a truth evaluation only

@@ -10,26 +10,31 @@ namespace simtrove::analysis {
 using formats::VolumeGrid;
 namespace {
 
-std::size_t strongestVoxel(std::span<const float> t) {
+float evidence(float t, Tail tail) {
+    return tail == Tail::Both ? std::fabs(t) : tail == Tail::Positive ? t : -t;
+}
+
+std::size_t strongestVoxel(std::span<const float> t, Tail tail) {
     std::size_t best = 0;
     for (std::size_t v = 1; v < t.size(); ++v)
-        if (std::fabs(t[v]) > std::fabs(t[best])) best = v;
+        if (evidence(t[v], tail) > evidence(t[best], tail)) best = v;
     return best;
 }
 
-std::vector<float> pValues(std::span<const float> t, std::uint32_t df) {
+std::vector<float> pValues(std::span<const float> t, std::uint32_t df, Tail tail) {
     std::vector<float> p(t.size());
-    for (std::size_t v = 0; v < t.size(); ++v) p[v] = t_prob(t[v], df);
+    for (std::size_t v = 0; v < t.size(); ++v) p[v] = tailP(t[v], df, tail);
     return p;
 }
 
 ThresholdCount countAbove(ThresholdKind kind, const ThresholdLevels& levels,
-                          std::span<const float> t, std::span<const float> p, std::uint32_t df) {
+                          std::span<const float> t, std::span<const float> p, std::uint32_t df,
+                          Tail tail) {
     ThresholdCount c;
     c.kind = kind;
     c.level = thresholdLevel(kind, levels);
     c.cut = resolveThreshold(kind, levels, p);
-    if (!c.cut.passesNone && c.cut.cut > 0.0) c.tCut = critical_t(float(c.cut.cut), df);
+    if (!c.cut.passesNone && c.cut.cut > 0.0) c.tCut = tailCriticalT(c.cut.cut, df, tail);
     for (std::size_t v = 0; v < p.size(); ++v) {
         if (!c.cut.passes(p[v])) continue;
         ++c.voxels;
@@ -45,15 +50,16 @@ PredictorSummary summarisePredictor(const GlmMaps& maps, const VolumeGrid& grid,
     const std::span<const float> t = maps.tMap(j);
     s.above.assign(maps.voxels, 0);
     if (maps.voxels == 0) return s;
-    s.peakVoxel = strongestVoxel(t);
+    s.peakVoxel = strongestVoxel(t, report.tail);
     s.peakT = t[s.peakVoxel];
-    s.peakP = t_prob(s.peakT, report.degreesOfFreedom);
+    s.peakP = tailP(s.peakT, report.degreesOfFreedom, report.tail);
     s.peakGrid = grid.position(s.peakVoxel);
     s.peakVmr = grid.vmrPosition(s.peakGrid);
 
-    *p = pValues(t, report.degreesOfFreedom);
+    *p = pValues(t, report.degreesOfFreedom, report.tail);
     for (const ThresholdKind kind : kThresholdKinds)
-        s.thresholds.push_back(countAbove(kind, report.levels, t, *p, report.degreesOfFreedom));
+        s.thresholds.push_back(
+            countAbove(kind, report.levels, t, *p, report.degreesOfFreedom, report.tail));
     const int constant = maps.columns - 1;
     double percentSum = 0.0;
     std::size_t percentCount = 0;
@@ -75,14 +81,14 @@ PredictorSummary summarisePredictor(const GlmMaps& maps, const VolumeGrid& grid,
 // Detections at each threshold and the ROC curve of a statistic whose tested
 // columns carry planted signal somewhere.
 void evaluateAgainstTruth(PredictorSummary& s, std::span<const float> t, std::span<const float> p,
-                          std::span<const int> truth, const std::vector<int>& tested) {
+                          std::span<const int> truth, const std::vector<int>& tested, Tail tail) {
     TruthEvaluation e;
     e.labels = tested;
     e.planted = plantedVoxels(truth, tested);
     for (const std::uint8_t f : e.planted) e.plantedVoxels += f;
     if (e.plantedVoxels == 0) return;
     for (ThresholdCount& c : s.thresholds) c.truth = countDetections(p, c.cut, e.planted);
-    e.roc = rocCurve(t, e.planted);
+    e.roc = rocCurve(t, e.planted, tail);
     s.truth = std::move(e);
 }
 
@@ -112,7 +118,8 @@ ReportSummary summarise(const GlmMaps& maps, const VolumeGrid& grid, int volumes
     report.levels = levels;
     report.pThreshold = maps.voxels ? levels.alpha / double(maps.voxels) : levels.alpha;
     report.hasTruth = !context.truth.empty();
-    report.tThreshold = critical_t(float(report.pThreshold), report.degreesOfFreedom);
+    report.tail = context.tail;
+    report.tThreshold = tailCriticalT(report.pThreshold, report.degreesOfFreedom, report.tail);
 
     report.tsnrMap.assign(maps.voxels, 0.0f);
     for (std::size_t v = 0; v < maps.voxels; ++v)
@@ -131,7 +138,9 @@ ReportSummary summarise(const GlmMaps& maps, const VolumeGrid& grid, int volumes
         if (context.model && !s.contrast) s.varianceInflation = context.model->varianceInflation(j);
         if (report.hasTruth && std::size_t(j) < context.tested.size() &&
             context.truth.size() == maps.voxels)
-            evaluateAgainstTruth(s, maps.tMap(j), p, context.truth, context.tested[std::size_t(j)]);
+            evaluateAgainstTruth(s, maps.tMap(j), p, context.truth, context.tested[std::size_t(j)],
+                                 report.tail);
+        s.p = std::move(p);
         report.predictors.push_back(std::move(s));
     }
     return report;

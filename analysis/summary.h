@@ -1,9 +1,10 @@
 // The figures of a report, drawn from the voxel maps of a GLM fit.
 //
 // For each statistic (each predictor, then each contrast): the voxel with the
-// largest |t| (the first one on ties) with its two-tailed p from t_prob; the
-// voxels whose p is below the Bonferroni threshold alpha / (all voxels of the
-// VTC), split by the sign of t; the mean percent signal change over those
+// strongest t in the tail tested (largest t, smallest t, or largest |t|; the
+// first one on ties) with its p in that tail (thresholds.h); the voxels whose
+// p is below the Bonferroni threshold alpha / (all voxels of the VTC), split
+// by the sign of t; the mean percent signal change over those
 // voxels, effect / constant * 100 (voxels with a zero constant are left out;
 // none left: no value); and the voxels above each of the three thresholds.
 // With a truth map, a statistic that tests planted columns also gets its
@@ -61,6 +62,7 @@ struct PredictorSummary {
     std::optional<double> meanPercentChange;
     double varianceInflation = 0.0;          // from the model when summarise() has it, else 0
     std::vector<std::uint8_t> above;         // one flag per voxel: p below the Bonferroni threshold
+    std::vector<float> p;                    // p of every voxel in the tail tested
     std::vector<ThresholdCount> thresholds;  // in the order of kThresholdKinds
     std::optional<TruthEvaluation> truth;
 };
@@ -71,8 +73,9 @@ struct ReportSummary {
     std::uint32_t degreesOfFreedom = 0;
     double alpha = kDefaultAlpha;
     ThresholdLevels levels;
+    Tail tail = Tail::Both;
     double pThreshold = 0.0;  // alpha / voxels
-    float tThreshold = 0.0f;  // critical |t| of pThreshold (for display)
+    float tThreshold = 0.0f;  // critical t (|t| for both tails) of pThreshold (for display)
     double tsnr = 0.0;
     std::vector<float> tsnrMap;  // mean / sd per voxel, 0 where sd is 0
     bool hasTruth = false;
@@ -85,6 +88,7 @@ struct SummaryContext {
     std::vector<std::string> expressions;  // one per contrast
     std::span<const int> truth;            // truth labels per voxel; empty: no truth map
     std::vector<std::vector<int>> tested;  // per statistic: the design-matrix columns it tests
+    Tail tail = Tail::Both;                // of every statistic
 };
 
 // `names` holds one name per statistic of the fit.

@@ -3,8 +3,43 @@
 #include <vector>
 
 #include "numerics/sort/sort.h"
+#include "numerics/stats/significance.h"
 
 namespace simtrove::analysis {
+
+float tailP(float t, std::uint32_t df, Tail tail) {
+    const double both = t_prob(t, df);
+    if (tail == Tail::Both) return float(both);
+    // One tail holds half the two-tailed p on its own side, the rest beyond.
+    return float(inTail(t, tail) ? both / 2.0 : 1.0 - both / 2.0);
+}
+
+float tailCriticalT(double p, std::uint32_t df, Tail tail) {
+    if (tail == Tail::Both) return critical_t(float(p), df);
+    const float magnitude = p < 0.5 ? critical_t(float(2.0 * p), df) : 0.0f;
+    return tail == Tail::Positive ? magnitude : -magnitude;
+}
+
+std::string tailName(Tail tail) {
+    switch (tail) {
+        case Tail::Positive:
+            return "positive";
+        case Tail::Negative:
+            return "negative";
+        case Tail::Both:
+            break;
+    }
+    return "both";
+}
+
+bool parseTail(const std::string& text, Tail* tail) {
+    for (const Tail t : {Tail::Positive, Tail::Negative, Tail::Both})
+        if (text == tailName(t)) {
+            *tail = t;
+            return true;
+        }
+    return false;
+}
 
 PCut fdrCut(std::span<const float> p, double q) {
     PCut cut;

@@ -1,4 +1,6 @@
-// The thresholds a report applies to every statistic, all on two-tailed p:
+// The thresholds a report applies to every statistic, all on the p of the
+// statistic's tail (Tail below: one-sided for positive or negative, else
+// two-sided):
 //
 //   Bonferroni   p < alpha / m, m the number of voxels (family-wise error)
 //   FDR          Benjamini-Hochberg at level q: with p_(1) <= ... <= p_(m),
@@ -8,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +26,23 @@ struct ThresholdLevels {
     double fdr = kDefaultFdr;
     double uncorrected = kDefaultUncorrectedP;
 };
+
+// Which values of t count as evidence: large positive ones (p = P(T > t)),
+// large negative ones (p = P(T < t)) or both (p = P(|T| > |t|)).
+enum class Tail { Positive, Negative, Both };
+
+// The p of t with `df` degrees of freedom in `tail` (through t_prob).
+float tailP(float t, std::uint32_t df, Tail tail);
+// The t value, or for Tail::Both the |t|, whose p in `tail` is `p` (0 < p < 1):
+// the critical value for display.
+float tailCriticalT(double p, std::uint32_t df, Tail tail);
+// Whether t lies on the side that `tail` tests (every t for Tail::Both).
+inline bool inTail(float t, Tail tail) {
+    return tail == Tail::Both || (tail == Tail::Positive ? t > 0.0f : t < 0.0f);
+}
+// "positive", "negative", "both"; parseTail() the reverse (false: unknown).
+std::string tailName(Tail tail);
+bool parseTail(const std::string& text, Tail* tail);
 
 enum class ThresholdKind { Bonferroni, Fdr, Uncorrected };
 inline constexpr ThresholdKind kThresholdKinds[] = {ThresholdKind::Bonferroni, ThresholdKind::Fdr,

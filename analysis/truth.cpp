@@ -86,13 +86,13 @@ Detection countDetections(std::span<const float> p, const PCut& cut,
     return d;
 }
 
-RocCurve rocCurve(std::span<const float> t, std::span<const std::uint8_t> planted) {
+RocCurve rocCurve(std::span<const float> t, std::span<const std::uint8_t> planted, Tail tail) {
     RocCurve roc;
     const std::size_t n = t.size();
-    // Descending |t| with the flags alongside: the library's sort2 on -|t|.
+    // Descending evidence with the flags alongside: the library's sort2 on its negative.
     std::vector<float> key(n + 1), flag(n + 1);
     for (std::size_t v = 0; v < n; ++v) {
-        key[v + 1] = -std::fabs(t[v]);
+        key[v + 1] = tail == Tail::Both ? -std::fabs(t[v]) : tail == Tail::Positive ? -t[v] : t[v];
         flag[v + 1] = planted[v] ? 1.0f : 0.0f;
         ++(planted[v] ? roc.planted : roc.noise);
     }

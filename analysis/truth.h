@@ -63,6 +63,7 @@ struct RocCurve {
     std::vector<std::array<double, 2>> points;
 };
 
-RocCurve rocCurve(std::span<const float> t, std::span<const std::uint8_t> planted);
+RocCurve rocCurve(std::span<const float> t, std::span<const std::uint8_t> planted,
+                  Tail tail = Tail::Both);
 
 }  // namespace simtrove::analysis

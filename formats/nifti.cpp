@@ -68,6 +68,7 @@ struct ImageLayout {
     int datatype;
     const char* description;
     const char* compression;  // znz mode: "wb1h" Huffman only, "wb6" deflate
+    const StatisticIntent* intent = nullptr;
 };
 
 // Creates the file with its header (geometry set by describe) and hands it,
@@ -89,6 +90,12 @@ std::string writeImageWith(const std::string& path, const ImageLayout& layout, D
     image->scl_slope = 1.0f;
     image->scl_inter = 0.0f;
     describe(*image);
+    if (layout.intent) {
+        image->intent_code = layout.intent->code;
+        image->intent_p1 = layout.intent->p1;
+        std::snprintf(image->intent_name, sizeof image->intent_name, "%s",
+                      layout.intent->name.c_str());
+    }
     nifti_set_iname_offset(image.get());
     znzFile file = nifti_image_write_hdr_img2(image.get(), 2 /* header only, keep open */,
                                               layout.compression, nullptr, nullptr);
@@ -269,6 +276,30 @@ std::string writeNiftiLabelImage(const std::string& path, const VtcGeometry& g,
     return writeImage(path, g, layout, [&](znzFile file) {
         const std::size_t bytes = labels.size_bytes();
         return nifti_write_buffer(file, labels.data(), bytes) == bytes;
+    });
+#endif
+}
+
+std::string writeNiftiStatisticMap(const std::string& path, const VtcGeometry& g,
+                                   std::span<const float> values, const StatisticIntent& intent) {
+#if !SIMTROVE_HAVE_NIFTI
+    (void)g;
+    (void)values;
+    (void)intent;
+    return path + ": cannot write NIfTI: this build has no NIfTI library";
+#else
+    auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
+    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
+    if (std::string problem = geometryProblem(g); !problem.empty()) return fail(problem);
+    if (values.size() != g.voxelCount()) return fail("value count does not match the geometry");
+    const ImageLayout layout{{3, g.dimX(), g.dimY(), g.dimZ(), 1, 1, 1, 1},
+                             NIFTI_TYPE_FLOAT32,
+                             intent.description.c_str(),
+                             "wb6",
+                             &intent};
+    return writeImage(path, g, layout, [&](znzFile file) {
+        const std::size_t bytes = values.size_bytes();
+        return nifti_write_buffer(file, values.data(), bytes) == bytes;
     });
 #endif
 }

@@ -67,6 +67,22 @@ std::string writeNiftiVolumes(const std::string& path, const ImageSpace& space,
 std::string writeNiftiLabels(const std::string& path, const ImageSpace& space,
                              std::span<const std::int16_t> labels, const std::string& description);
 
+// A statistic map: 3-D float32, with the NIfTI intent of its values (code,
+// first parameter, a short name of at most 15 characters) and a description
+// of at most 79 characters. Codes: kIntentTTest (p1 the degrees of freedom),
+// kIntentZScore, kIntentPValue. Errors as writeNiftiFile.
+inline constexpr int kIntentTTest = 3;
+inline constexpr int kIntentZScore = 5;
+inline constexpr int kIntentPValue = 22;
+struct StatisticIntent {
+    int code = 0;
+    float p1 = 0.0f;
+    std::string name;
+    std::string description;
+};
+std::string writeNiftiStatisticMap(const std::string& path, const VtcGeometry& geometry,
+                                   std::span<const float> values, const StatisticIntent& intent);
+
 struct VolumeSeries {
     VolumeGrid grid;
     int volumes = 0;

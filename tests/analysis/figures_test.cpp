@@ -60,7 +60,7 @@ struct Scene {
 TEST(Figures, SlicesShowTheOverlayOnlyAtDetectedVoxels) {
     const Scene s;
     ASSERT_EQ(s.summary.predictors[0].voxelsAbove, 1u);
-    const RgbImage img = drawSlices(s.grid, s.maps, s.summary, 0);
+    const RgbImage img = drawSlices(s.grid, s.maps.mean, s.maps.tMap(0), s.summary, 0);
     ASSERT_GT(img.width(), 0);
     // The peak is the maximum of the overlay: the top colour of its range.
     const Rgb top = inferno(1.0);
@@ -87,7 +87,13 @@ TEST(Figures, DesignMatrixAndTimeCourseDrawTheirData) {
         y[std::size_t(t)] = 100.0f + 3.0f * x[std::size_t(t)] + (t % 3) - 1.0f;
     const GlmMaps maps = fitVoxels(*model, y);
     const VolumeGrid grid{{1, 1, 1}, {0, 0, 0}, 1};
-    const RgbImage plot = drawTimeCourse(*model, maps, y, grid, 0, 0, "A");
+    std::vector<double> series(y.begin(), y.end()), fitted, regressor;
+    for (int t = 0; t < 20; ++t) {
+        fitted.push_back(maps.coefficient(0, 0) * x[std::size_t(t)] + maps.coefficient(1, 0));
+        regressor.push_back(x[std::size_t(t)]);
+    }
+    const RgbImage plot =
+        drawTimeCourse(grid, 0, "A", false, maps.tValue(0, 0), series, fitted, regressor);
     int model_pixels = 0, predictor_pixels = 0;
     for (int yy = 0; yy < plot.height(); ++yy)
         for (int xx = 0; xx < plot.width(); ++xx) {

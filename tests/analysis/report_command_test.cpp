@@ -12,10 +12,32 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ReportCommand, ParsesArguments) {
-    const auto o =
-        parseReportArguments({"Sim.vtc", "--design", "d.rtc", "--exclude", "Rest", "--out", "r",
-                              "--exclude", "B", "--alpha", "0.01", "--contrast", "TvR: Task - Rest",
-                              "--fdr", "0.1", "--p", "0.005", "--truth", "t.nii.gz"});
+    const auto o = parseReportArguments({"Sim.vtc",
+                                         "--design",
+                                         "d.rtc",
+                                         "--exclude",
+                                         "Rest",
+                                         "--out",
+                                         "r",
+                                         "--exclude",
+                                         "B",
+                                         "--alpha",
+                                         "0.01",
+                                         "--contrast",
+                                         "TvR: Task - Rest",
+                                         "--fdr",
+                                         "0.1",
+                                         "--p",
+                                         "0.005",
+                                         "--truth",
+                                         "t.nii.gz",
+                                         "--noise-model",
+                                         "ar1",
+                                         "--high-pass",
+                                         "128",
+                                         "--tail",
+                                         "both",
+                                         "--ar1-per-voxel"});
     ASSERT_TRUE(o) << o.error();
     EXPECT_EQ(o.value().data, "Sim.vtc");
     EXPECT_EQ(o.value().design, "d.rtc");
@@ -26,6 +48,10 @@ TEST(ReportCommand, ParsesArguments) {
     EXPECT_DOUBLE_EQ(o.value().levels.uncorrected, 0.005);
     EXPECT_EQ(o.value().contrasts, (std::vector<std::string>{"TvR: Task - Rest"}));
     EXPECT_EQ(o.value().truth, "t.nii.gz");
+    EXPECT_EQ(o.value().noiseModel, NoiseModel::Ar1);
+    EXPECT_DOUBLE_EQ(o.value().highPassSeconds, 128.0);
+    EXPECT_EQ(o.value().tail, Tail::Both);
+    EXPECT_FALSE(o.value().smoothAutocorrelation);
     EXPECT_EQ(parseReportArguments({"x.nii.gz", "--design", "d"}).value().outDir, "report");
     EXPECT_TRUE(parseReportArguments({"--help"}).value().help);
 
@@ -43,6 +69,12 @@ TEST(ReportCommand, ParsesArguments) {
          "--alpha 0.05x: expected a number between 0 and 1"},
         {{"a.vtc", "--design", "d", "--fdr", "0"}, "--fdr 0: expected a number between 0 and 1"},
         {{"a.vtc", "--design", "d", "--contrast"}, "--contrast needs a value"},
+        {{"a.vtc", "--design", "d", "--noise-model", "ar2"},
+         "--noise-model ar2: expected ols or ar1"},
+        {{"a.vtc", "--design", "d", "--tail", "up"},
+         "--tail up: expected positive, negative or both"},
+        {{"a.vtc", "--design", "d", "--high-pass", "-1"},
+         "--high-pass -1: expected a period in seconds above 0"},
         {{"a.vtc", "--bogus"}, "--bogus: unknown option (see tavimo-standin report --help)"},
     };
     for (const auto& c : bad) EXPECT_EQ(parseReportArguments(c.args).error(), c.error);
@@ -91,6 +123,7 @@ TEST(ReportCommand, WritesEveryFileOfTheFolder) {
     std::vector<std::string> names;
     for (const std::string& p : written) names.push_back(fs::path(p).filename().string());
     EXPECT_EQ(names, (std::vector<std::string>{"design_matrix.png", "tmap_Task.nii.gz",
+                                               "zmap_Task.nii.gz", "pmap_Task.nii.gz",
                                                "slices_Task.png", "timecourse_Task.png", "tsnr.png",
                                                "report.html", "report.json"}));
     for (const std::string& p : written) EXPECT_GT(fs::file_size(p), 100u) << p;

@@ -12,7 +12,8 @@ namespace {
 
 struct Fixture {
     ReportPage page;
-    ReportSummary summary;
+    ReportResults results;
+    ReportSummary& summary = results.summary;
     Fixture() {
         page.dataFile = "Sim<1>.vtc";
         page.designFile = "plugin_created.rtc";
@@ -21,11 +22,13 @@ struct Fixture {
         page.tsnr = {"tsnr.png", 600, 400, "tSNR"};
         page.truthFile = "Sim_truth.nii.gz";
         page.predictors.push_back({"tmap_A.nii.gz",
+                                   "zmap_A.nii.gz",
+                                   "pmap_A.nii.gz",
                                    {"slices_A.png", 1, 2, "s"},
                                    {"tc_A.png", 3, 4, "t"},
                                    {"roc_A.png", 5, 6, "r"}});
         page.predictors.push_back(
-            {"tmap_B.nii.gz", {"slices_B.png", 1, 2, "s"}, {"tc_B.png", 3, 4, "t"}, {}});
+            {"tmap_B.nii.gz", "", "", {"slices_B.png", 1, 2, "s"}, {"tc_B.png", 3, 4, "t"}, {}});
         summary.voxels = 106720;
         summary.volumes = 250;
         summary.degreesOfFreedom = 247;
@@ -57,6 +60,9 @@ struct Fixture {
         b.peakT = NAN;
         b.varianceInflation = 31.0;
         summary.predictors = {a, b};
+        results.statistics.resize(2);
+        results.statistics[0].weights = {1.0, 0.0, 0.0};
+        results.model.columns = {"A", "B", "constant"};
     }
 };
 
@@ -69,7 +75,7 @@ std::size_t occurrences(const std::string& text, const std::string& what) {
 
 TEST(JsonReport, FiguresAndEscaping) {
     const Fixture f;
-    const auto json = nlohmann::json::parse(formatJsonReport(f.page, f.summary));
+    const auto json = nlohmann::json::parse(formatJsonReport(f.page, f.results));
     EXPECT_EQ(json["data"], "Sim<1>.vtc");
     EXPECT_EQ(json["truth"], "Sim_truth.nii.gz");
     EXPECT_EQ(json["grid"]["dims"], nlohmann::json({58, 40, 46}));
@@ -95,12 +101,15 @@ TEST(JsonReport, FiguresAndEscaping) {
     EXPECT_EQ(a["truth"]["roc"]["area"], 0.975);
     EXPECT_EQ(a["truth"]["columns"], nlohmann::json({2}));
     EXPECT_TRUE(b["truth"].is_null());
+    EXPECT_EQ(a["weights"], nlohmann::json({1.0, 0.0, 0.0}));
+    EXPECT_TRUE(a["expression"].is_null());  // a predictor has none
+    EXPECT_TRUE(a["calibration"].is_null());
     EXPECT_EQ(jsonString(std::string("\x01z", 2)), "\"\\u0001z\"");
 }
 
 TEST(HtmlReport, OneImagePerPictureAndEscapedNames) {
     const Fixture f;
-    const std::string html = formatHtmlReport(f.page, f.summary);
+    const std::string html = formatHtmlReport(f.page, f.results);
     EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_EQ(occurrences(html, "<img "), 7u);
     EXPECT_NE(html.find("<td class=\"n\">0.909</td><td class=\"n\">0.250</td>"),
