@@ -7,18 +7,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "analysis/contrast.h"
-#include "analysis/glm.h"
+#include "analysis/report_analysis.h"
 #include "analysis/report_command.h"
-#include "analysis/thresholds.h"
-#include "analysis/truth.h"
 #include "formats/design_matrix.h"
-#include "numerics/stats/significance.h"
 
 namespace simtrove::python {
 namespace {
@@ -28,214 +23,202 @@ using namespace simtrove::analysis;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-struct Request {
-    std::vector<std::string> names;  // the design's predictors
-    int volumes = 0;
-    std::vector<float> design;  // predictor after predictor
-    std::vector<std::string> contrasts;
-    std::vector<std::string> exclude;
-    ThresholdLevels levels;
-};
+using FloatArray = py::array_t<float, py::array::forcecast>;
+using IntArray = py::array_t<int, py::array::forcecast>;
 
-// One statistic at one threshold, against the truth when there is one.
-struct DetectionRow {
-    int statistic = 0;
-    ThresholdKind kind = ThresholdKind::Bonferroni;
-    double level = 0.0, pCut = 0.0, tCut = 0.0;
-    std::size_t detected = 0, positive = 0, negative = 0;
-    std::size_t planted = 0, noise = 0, truePositives = 0, falsePositives = 0;
-    double sensitivity = kNaN, fdp = kNaN, fpr = kNaN, rocArea = kNaN;
-};
-
-struct Outcome {
-    std::uint32_t degreesOfFreedom = 0;
-    bool automatic = false;
-    std::vector<std::string> names, expressions;
-    std::vector<int> statistics;  // index among the maps' t maps
-    GlmMaps maps;
-    std::vector<DetectionRow> rows;
-    std::vector<std::vector<std::array<double, 2>>> roc;  // per statistic, empty without truth
-};
-
-// The model's predictors (the design without `exclude`) and the 1-based
-// column in the design of each; an unknown name is refused as the report does.
-std::vector<int> keptColumns(const Request& r) {
-    for (const std::string& name : r.exclude)
-        if (std::find(r.names.begin(), r.names.end(), name) == r.names.end())
-            throw std::invalid_argument("--exclude " + name +
-                                        ": the design matrix has no such predictor");
-    std::vector<int> kept;
-    for (std::size_t j = 0; j < r.names.size(); ++j)
-        if (std::find(r.exclude.begin(), r.exclude.end(), r.names[j]) == r.exclude.end())
-            kept.push_back(int(j) + 1);
-    return kept;
+// The report's options from its own command-line parser, so that every check
+// and message is the report's.
+ReportOptions parseOptions(std::vector<std::string> args) {
+    args.insert(args.begin(), {"data", "--design", "design"});
+    formats::Result<ReportOptions> parsed = parseReportArguments(args);
+    if (!parsed) throw std::invalid_argument(parsed.error());
+    return parsed.value();
 }
 
-std::vector<float> pValues(std::span<const float> t, std::uint32_t df) {
-    std::vector<float> p(t.size());
-    for (std::size_t v = 0; v < t.size(); ++v) p[v] = t_prob(t[v], df);
-    return p;
-}
-
-// The report's figures for one statistic, with the false-positive rate among
-// the noise-only voxels that hold data (a voxel whose time course is constant,
-// such as one outside the mask, is neither planted nor noise).
-void evaluate(Outcome& o, int s, std::span<const int> truth, const std::vector<int>& tested,
-              const ThresholdLevels& levels) {
-    const std::span<const float> t = o.maps.tMap(o.statistics[std::size_t(s)]);
-    const std::vector<float> p = pValues(t, o.degreesOfFreedom);
-    const bool hasTruth = !truth.empty();
-    std::vector<std::uint8_t> planted =
-        hasTruth ? plantedVoxels(truth, tested) : std::vector<std::uint8_t>(t.size(), 0);
-    std::vector<float> tData;
-    std::vector<std::uint8_t> plantedData;
-    for (std::size_t v = 0; v < t.size(); ++v) {
-        if (!(o.maps.residualSd[v] > 0.0f)) continue;
-        tData.push_back(t[v]);
-        plantedData.push_back(planted[v]);
-    }
-    const RocCurve roc = rocCurve(tData, plantedData);
-    o.roc.push_back(hasTruth ? roc.points : std::vector<std::array<double, 2>>{});
-    for (const ThresholdKind kind : kThresholdKinds) {
-        DetectionRow row;
-        row.statistic = s;
-        row.kind = kind;
-        row.level = thresholdLevel(kind, levels);
-        const PCut cut = resolveThreshold(kind, levels, p);
-        row.pCut = cut.passesNone ? 0.0 : cut.cut;
-        if (!cut.passesNone && cut.cut > 0.0)
-            row.tCut = critical_t(float(cut.cut), o.degreesOfFreedom);
-        for (std::size_t v = 0; v < p.size(); ++v) {
-            if (!cut.passes(p[v])) continue;
-            ++row.detected;
-            ++(t[v] > 0.0f ? row.positive : row.negative);
-            if (hasTruth) ++(planted[v] ? row.truePositives : row.falsePositives);
-        }
-        if (hasTruth) {
-            row.planted = roc.planted;
-            row.noise = roc.noise;
-            if (row.planted) row.sensitivity = double(row.truePositives) / double(row.planted);
-            row.fdp = row.detected ? double(row.falsePositives) / double(row.detected) : 0.0;
-            if (row.noise) row.fpr = double(row.falsePositives) / double(row.noise);
-            if (row.planted && row.noise) row.rocArea = roc.area;
-        }
-        o.rows.push_back(row);
-    }
-}
-
-// The report's statistics and evaluation: the predictors and the contrasts,
-// or each condition against the others when the conditions fill the run and
-// neither a contrast nor an exclusion was asked for.
-Outcome analyse(const Request& r, std::span<const float> samples, std::span<const int> truth) {
-    const std::vector<int> kept = keptColumns(r);
-    std::vector<std::string> names;
-    std::vector<float> design;
-    for (const int column : kept) {
-        names.push_back(r.names[std::size_t(column - 1)]);
-        const auto first = r.design.begin() + std::ptrdiff_t(std::size_t(column - 1) * r.volumes);
-        design.insert(design.end(), first, first + r.volumes);
-    }
-    std::string error;
-    const std::optional<GlmModel> model =
-        GlmModel::create(design, int(names.size()), r.volumes, &error);
-    if (!model) throw std::invalid_argument(error);
-    std::vector<Contrast> contrasts;
-    for (const std::string& text : r.contrasts) {
-        formats::Result<Contrast> c = parseContrast(text, names);
-        if (!c) throw std::invalid_argument(c.error());
-        contrasts.push_back(std::move(c.value()));
-    }
-    Outcome o;
-    if (contrasts.empty() && r.exclude.empty() && names.size() >= 2 &&
-        model->constantExplained() > kFillsRun) {
-        contrasts = eachAgainstOthers(names);
-        o.automatic = true;
-    }
-    std::vector<FittedContrast> fitted;
-    for (const Contrast& c : contrasts) {
-        formats::Result<FittedContrast> f = fitContrast(*model, c);
-        if (!f) throw std::invalid_argument(f.error());
-        fitted.push_back(std::move(f.value()));
-    }
-    o.maps = fitVoxels(*model, samples, fitted);
-    o.degreesOfFreedom = o.maps.degreesOfFreedom;
-    std::vector<std::vector<int>> tested;
-    if (!o.automatic)
-        for (std::size_t j = 0; j < names.size(); ++j) {
-            o.names.push_back(names[j]);
-            o.expressions.emplace_back();
-            o.statistics.push_back(int(j));
-            tested.push_back({kept[j]});
-        }
-    for (std::size_t c = 0; c < contrasts.size(); ++c) {
-        o.names.push_back(contrasts[c].name);
-        o.expressions.push_back(contrasts[c].expression);
-        o.statistics.push_back(int(names.size() + c));
-        std::vector<int> columns;
-        for (std::size_t j = 0; j < contrasts[c].weights.size(); ++j)
-            if (contrasts[c].weights[j] != 0.0) columns.push_back(kept[j]);
-        tested.push_back(std::move(columns));
-    }
-    for (std::size_t s = 0; s < o.statistics.size(); ++s)
-        evaluate(o, int(s), truth, tested[s], r.levels);
-    return o;
-}
-
-py::array_t<float> tMaps(const Outcome& o) {
-    const std::size_t voxels = o.maps.voxels;
-    py::array_t<float> out({o.statistics.size(), voxels});
-    float* dst = out.mutable_data();
-    for (std::size_t s = 0; s < o.statistics.size(); ++s) {
-        const std::span<const float> t = o.maps.tMap(o.statistics[s]);
-        std::copy(t.begin(), t.end(), dst + s * voxels);
-    }
+// X x Y x Z x T samples of any strides into the report's layout: voxel after
+// voxel (x fastest), each time course contiguous.
+std::vector<float> voxelMajor(const FloatArray& data) {
+    if (data.ndim() != 4) throw std::invalid_argument("data: expected X x Y x Z x T");
+    const auto a = data.unchecked<4>();
+    const py::ssize_t X = a.shape(0), Y = a.shape(1), Z = a.shape(2), T = a.shape(3);
+    std::vector<float> out(std::size_t(X * Y * Z * T));
+    for (py::ssize_t t = 0; t < T; ++t)
+        for (py::ssize_t z = 0; z < Z; ++z)
+            for (py::ssize_t y = 0; y < Y; ++y)
+                for (py::ssize_t x = 0; x < X; ++x)
+                    out[std::size_t(((z * Y + y) * X + x) * T + t)] = a(x, y, z, t);
     return out;
 }
 
-py::dict toPython(const Outcome& o) {
-    py::dict d;
-    d["degrees_of_freedom"] = o.degreesOfFreedom;
-    d["automatic_contrasts"] = o.automatic;
-    d["names"] = o.names;
-    d["expressions"] = o.expressions;
-    d["t"] = tMaps(o);
+std::vector<int> voxelLabels(const IntArray& truth, const formats::VolumeGrid& grid) {
+    if (truth.ndim() != 3 || truth.shape(0) != grid.dims[0] || truth.shape(1) != grid.dims[1] ||
+        truth.shape(2) != grid.dims[2])
+        throw std::invalid_argument("truth: expected one label per voxel of the data's grid");
+    const auto a = truth.unchecked<3>();
+    std::vector<int> out(grid.voxels());
+    for (int z = 0; z < grid.dims[2]; ++z)
+        for (int y = 0; y < grid.dims[1]; ++y)
+            for (int x = 0; x < grid.dims[0]; ++x) out[grid.index(x, y, z)] = a(x, y, z);
+    return out;
+}
+
+// Voxels whose time course varies: those outside a mask are constant, and
+// are neither signal nor noise.
+std::vector<std::uint8_t> varyingVoxels(const std::vector<float>& samples, int volumes) {
+    const std::size_t voxels = samples.size() / std::size_t(volumes);
+    std::vector<std::uint8_t> varying(voxels, 0);
+    for (std::size_t v = 0; v < voxels; ++v) {
+        const float* s = &samples[v * std::size_t(volumes)];
+        varying[v] = std::any_of(s + 1, s + volumes, [&](float x) { return x != s[0]; });
+    }
+    return varying;
+}
+
+py::array_t<float> voxelMap(const std::vector<float>& values) {
+    py::array_t<float> out(py::ssize_t(values.size()));
+    std::copy(values.begin(), values.end(), out.mutable_data());
+    return out;
+}
+
+py::array_t<double> points(const std::vector<std::array<double, 2>>& p) {
+    py::array_t<double> out({py::ssize_t(p.size()), py::ssize_t(2)});
+    double* dst = out.mutable_data();
+    for (std::size_t i = 0; i < p.size(); ++i) dst[2 * i] = p[i][0], dst[2 * i + 1] = p[i][1];
+    return out;
+}
+
+// One row per threshold of a statistic: the report's counts and truth
+// figures, and the false-positive rate among the noise-only voxels (label 0)
+// that hold data.
+py::list detectionRows(const PredictorSummary& s, const std::vector<int>& truth,
+                       const std::vector<std::uint8_t>& varying) {
+    std::size_t noise = 0;
+    for (std::size_t v = 0; v < truth.size(); ++v) noise += truth[v] == 0 && varying[v];
     py::list rows;
-    for (const DetectionRow& r : o.rows) {
+    for (const ThresholdCount& c : s.thresholds) {
         py::dict row;
-        row["statistic"] = o.names[std::size_t(r.statistic)];
-        row["threshold"] = thresholdName(r.kind);
-        row["level"] = r.level;
-        row["p_cut"] = r.pCut;
-        row["t_cut"] = r.tCut;
-        row["detected"] = r.detected;
-        row["positive"] = r.positive;
-        row["negative"] = r.negative;
-        row["planted"] = r.planted;
-        row["noise"] = r.noise;
-        row["true_positives"] = r.truePositives;
-        row["false_positives"] = r.falsePositives;
-        row["sensitivity"] = r.sensitivity;
-        row["false_discovery_proportion"] = r.fdp;
-        row["false_positive_rate"] = r.fpr;
-        row["roc_area"] = r.rocArea;
+        row["statistic"] = s.name;
+        row["threshold"] = thresholdName(c.kind);
+        row["level"] = c.level;
+        row["t_cut"] = c.cut.passesNone ? kNaN : double(c.tCut);
+        row["detected"] = c.voxels;
+        double planted = kNaN, tp = kNaN, fp = kNaN, sensitivity = kNaN, fdp = kNaN, fpr = kNaN;
+        double area = kNaN;
+        if (!truth.empty()) {
+            std::size_t noiseAbove = 0;
+            for (std::size_t v = 0; v < truth.size(); ++v)
+                noiseAbove += truth[v] == 0 && varying[v] && c.cut.passes(s.p[v]);
+            if (noise) fpr = double(noiseAbove) / double(noise);
+            if (c.truth) {
+                planted = double(s.truth->plantedVoxels);
+                tp = double(c.truth->truePositives);
+                fp = double(c.truth->falsePositives);
+                sensitivity = c.truth->sensitivity;
+                fdp = c.voxels ? c.truth->falseDiscoveryProportion : 0.0;
+                area = s.truth->roc.area;
+            } else {  // nothing planted: every detection is false
+                planted = 0.0, tp = 0.0, fp = double(c.voxels);
+                fdp = c.voxels ? 1.0 : 0.0;
+            }
+        }
+        row["planted"] = planted;
+        row["noise"] = truth.empty() ? kNaN : double(noise);
+        row["true_positives"] = tp;
+        row["false_positives"] = fp;
+        row["sensitivity"] = sensitivity;
+        row["false_discovery_proportion"] = fdp;
+        row["false_positive_rate"] = fpr;
+        row["roc_area"] = area;
         rows.append(row);
     }
-    d["detections"] = rows;
-    py::list roc;
-    for (const auto& points : o.roc) {
-        py::array_t<double> a({points.size(), std::size_t(2)});
-        double* dst = a.mutable_data();
-        for (std::size_t i = 0; i < points.size(); ++i)
-            dst[2 * i] = points[i][0], dst[2 * i + 1] = points[i][1];
-        roc.append(a);
+    return rows;
+}
+
+py::dict toPython(const ReportResults& r, const std::vector<std::uint8_t>& varying) {
+    py::dict d;
+    d["degrees_of_freedom"] = r.model.degreesOfFreedom;
+    d["automatic_contrasts"] = r.model.automaticContrasts;
+    d["noise_model"] = noiseModelName(r.model.noiseModel);
+    d["tail"] = tailName(r.model.tail);
+    d["columns"] = r.model.columns;
+    d["median_autocorrelation"] = r.model.medianAutocorrelation;
+    py::list names, expressions, weights, t, p, detections, roc, calibration;
+    for (std::size_t j = 0; j < r.summary.predictors.size(); ++j) {
+        const PredictorSummary& s = r.summary.predictors[j];
+        const StatisticResult& st = r.statistics[j];
+        names.append(s.name);
+        expressions.append(s.expression);
+        weights.append(st.weights);
+        t.append(voxelMap(st.t));
+        p.append(voxelMap(s.p));
+        for (const auto& row : detectionRows(s, r.truth, varying)) detections.append(row);
+        roc.append(s.truth ? points(s.truth->roc.points) : points({}));
+        if (st.calibration)
+            for (const CalibrationLevel& level : st.calibration->levels) {
+                py::dict row;
+                row["statistic"] = s.name;
+                row["nominal"] = level.nominal;
+                row["above"] = level.above;
+                row["noise"] = st.calibration->noiseVoxels;
+                row["rate"] = level.rate;
+                row["low"] = level.low;
+                row["high"] = level.high;
+                row["as_expected"] = level.asExpected;
+                calibration.append(row);
+            }
     }
+    d["names"] = names;
+    d["expressions"] = expressions;
+    d["weights"] = weights;
+    d["t"] = t;
+    d["p"] = p;
+    d["detections"] = detections;
     d["roc"] = roc;
+    d["calibration"] = calibration;
     return d;
 }
 
-template <typename T>
-std::span<const T> contiguous(const py::array_t<T, py::array::c_style | py::array::forcecast>& a) {
-    return {a.data(), std::size_t(a.size())};
+py::dict analyse(const FloatArray& data, double repetitionTime, double voxelMm,
+                 const std::vector<std::string>& names, const FloatArray& design,
+                 const std::optional<IntArray>& truth, const std::vector<std::string>& args) {
+    const ReportOptions options = parseOptions(args);
+    ReportInput input;
+    input.dataLabel = "data";
+    input.designLabel = "design";
+    if (data.ndim() != 4) throw std::invalid_argument("data: expected X x Y x Z x T");
+    for (int axis = 0; axis < 3; ++axis) input.grid.dims[std::size_t(axis)] = int(data.shape(axis));
+    input.grid.resolution = std::max(1, int(std::lround(voxelMm)));
+    input.volumes = int(data.shape(3));
+    input.repetitionTime = float(repetitionTime);
+    if (design.ndim() != 2 || std::size_t(design.shape(0)) != names.size())
+        throw std::invalid_argument("design: expected one row of values per predictor name");
+    input.design.names = names;
+    input.design.volumes = int(design.shape(1));
+    const auto values = design.unchecked<2>();
+    for (py::ssize_t j = 0; j < values.shape(0); ++j)
+        for (py::ssize_t k = 0; k < values.shape(1); ++k)
+            input.design.values.push_back(values(j, k));
+    if (truth) {
+        input.truth = voxelLabels(*truth, input.grid);
+        input.truthLabel = "truth";
+    }
+    input.samples = voxelMajor(data);
+    input.exclude = options.exclude;
+    input.contrasts = options.contrasts;
+    input.levels = options.levels;
+    input.noiseModel = options.noiseModel;
+    input.smoothAutocorrelation = options.smoothAutocorrelation;
+    input.highPassSeconds = options.highPassSeconds;
+    input.tail = options.tail;
+    input.date = "-";  // no page: no clock
+    std::vector<std::uint8_t> varying;
+    formats::Result<ReportResults> results = [&] {
+        py::gil_scoped_release release;
+        varying = varyingVoxels(input.samples, std::max(input.volumes, 1));
+        return analyseReport(input);
+    }();
+    if (!results) throw std::invalid_argument(results.error());
+    return toPython(results.value(), varying);
 }
 
 }  // namespace
@@ -253,48 +236,9 @@ void bindAnalysis(py::module_& m) {
         },
         py::arg("path"),
         "The predictors' names and values (one row per predictor) of a design file.");
-    m.def(
-        "analyse",
-        [](const py::array_t<float, py::array::c_style | py::array::forcecast>& samples,
-           std::vector<std::string> names,
-           const py::array_t<float, py::array::c_style | py::array::forcecast>& design,
-           const std::optional<py::array_t<int, py::array::c_style | py::array::forcecast>>& truth,
-           std::vector<std::string> contrasts, std::vector<std::string> exclude, double alpha,
-           double fdr, double p) {
-            if (design.ndim() != 2 || std::size_t(design.shape(0)) != names.size())
-                throw std::invalid_argument(
-                    "design: expected one row of values per predictor name");
-            Request r;
-            r.names = std::move(names);
-            r.volumes = int(design.shape(1));
-            const std::span<const float> values = contiguous(design);
-            r.design.assign(values.begin(), values.end());
-            r.contrasts = std::move(contrasts);
-            r.exclude = std::move(exclude);
-            r.levels = {alpha, fdr, p};
-            if (r.volumes < 1 || samples.size() % r.volumes != 0)
-                throw std::invalid_argument("data: " + std::to_string(samples.size()) +
-                                            " samples are not whole time courses of " +
-                                            std::to_string(r.volumes) + " volumes");
-            const std::size_t voxels = std::size_t(samples.size()) / std::size_t(r.volumes);
-            std::span<const int> labels;
-            if (truth) {
-                labels = contiguous(*truth);
-                if (labels.size() != voxels)
-                    throw std::invalid_argument("truth: " + std::to_string(labels.size()) +
-                                                " labels for " + std::to_string(voxels) +
-                                                " voxels");
-            }
-            Outcome o;
-            {
-                py::gil_scoped_release release;
-                o = analyse(r, contiguous(samples), labels);
-            }
-            return toPython(o);
-        },
-        py::arg("samples"), py::arg("names"), py::arg("design"), py::arg("truth"),
-        py::arg("contrasts"), py::arg("exclude"), py::arg("alpha"), py::arg("fdr"), py::arg("p"),
-        "Fits the report's model to samples in voxel order, each time course contiguous.");
+    m.def("analyse", &analyse, py::arg("data"), py::arg("repetition_time"), py::arg("voxel_mm"),
+          py::arg("names"), py::arg("design"), py::arg("truth"), py::arg("args"),
+          "The report's analysis of X x Y x Z x T data; args are the report's options.");
 }
 
 }  // namespace simtrove::python

@@ -3,8 +3,10 @@
 #include <pybind11/pybind11.h>
 
 #include "python/analysis_bindings.h"
+#include "python/simulation_bindings.h"
 
 PYBIND11_MODULE(_core, m) {
     m.doc() = "Simtrove's C++ engine and analysis (use the package simtrove)";
+    simtrove::python::bindSimulation(m);
     simtrove::python::bindAnalysis(m);
 }

@@ -15,53 +15,52 @@ import pandas as pd
 
 from . import _core
 
-#: The report's threshold levels, by the names the tables use.
-DEFAULT_THRESHOLD = {"Bonferroni": 0.05, "FDR": 0.05, "uncorrected": 0.001}
-NOISE_MODELS = ("ols",)
+#: The report's thresholds, by the names the tables use, and its option for each level.
+THRESHOLD_OPTIONS = {"Bonferroni": "--alpha", "FDR": "--fdr", "uncorrected": "--p"}
 
 
 class Analysis:
-    """The statistics of one run.
+    """The statistics of one run, as the report computes them.
 
-    t: dict from statistic name to its t-map (float32, X x Y x Z);
+    statistics: their names (predictors and contrasts, or each condition
+    against the others when the conditions fill the run); t and p: dicts from
+    name to its map (float32, X x Y x Z; p in the statistic's tail);
     detections: DataFrame, one row per statistic and threshold (voxels
     detected, true and false positives against the truth, sensitivity, false
     discovery proportion, false-positive rate among the noise-only voxels that
-    hold data, ROC area; NaN where a figure does not exist);
-    roc: DataFrame of ROC points (statistic, false_positive_rate,
-    true_positive_rate); degrees_of_freedom; options (what was asked).
+    hold data, ROC area; NaN where a figure does not exist); roc: DataFrame of
+    ROC points (statistic, false_positive_rate, true_positive_rate);
+    calibration: DataFrame of the report's null calibration (statistic,
+    nominal level, noise voxels above it, rate and its 95 % interval);
+    degrees_of_freedom, noise_model, tail, median_autocorrelation; options.
     """
 
     def __init__(self, result, shape, options):
         self.options = dict(options)
         self.degrees_of_freedom = int(result["degrees_of_freedom"])
         self.automatic_contrasts = bool(result["automatic_contrasts"])
+        self.noise_model = result["noise_model"]
+        self.tail = result["tail"]
+        self.median_autocorrelation = float(result["median_autocorrelation"])
+        self.columns = list(result["columns"])
         self.statistics = list(result["names"])
+        self.weights = dict(zip(self.statistics, result["weights"]))
         x, y, z = shape
-        maps = result["t"].reshape(len(self.statistics), z, y, x)
-        self.t = {name: maps[i].transpose(2, 1, 0) for i, name in enumerate(self.statistics)}
+        # The report's voxel order is x fastest: (Z, Y, X) in C order, viewed as X x Y x Z.
+        as_volume = lambda m: m.reshape(z, y, x).transpose(2, 1, 0)  # noqa: E731
+        self.t = {name: as_volume(m) for name, m in zip(self.statistics, result["t"])}
+        self.p = {name: as_volume(m) for name, m in zip(self.statistics, result["p"])}
         self.detections = pd.DataFrame(result["detections"])
         frames = [pd.DataFrame({"statistic": name, "false_positive_rate": points[:, 0],
                                 "true_positive_rate": points[:, 1]})
                   for name, points in zip(self.statistics, result["roc"]) if len(points)]
         self.roc = (pd.concat(frames, ignore_index=True) if frames else
                     pd.DataFrame(columns=["statistic", "false_positive_rate", "true_positive_rate"]))
+        self.calibration = pd.DataFrame(result["calibration"])
 
     def __repr__(self):
-        return (f"Analysis({', '.join(self.statistics)}; df {self.degrees_of_freedom}; "
-                f"{self.options})")
-
-
-def _levels(threshold):
-    levels = dict(DEFAULT_THRESHOLD)
-    for key, value in (threshold or {}).items():
-        if key not in levels:
-            raise ValueError(f"threshold: unknown threshold {key!r} "
-                             f"(thresholds: {', '.join(levels)})")
-        if not 0.0 < float(value) < 1.0:
-            raise ValueError(f"threshold.{key}: {value} is not a level between 0 and 1")
-        levels[key] = float(value)
-    return levels
+        return (f"Analysis({', '.join(self.statistics)}; {self.noise_model}, {self.tail} tail, "
+                f"df {self.degrees_of_freedom})")
 
 
 def _contrast_text(contrast):
@@ -69,8 +68,31 @@ def _contrast_text(contrast):
     return contrast if ":" in contrast else f"{contrast}: {contrast}"
 
 
+def _report_args(contrast, noise_model, threshold, tail, high_pass, exclude,
+                 smooth_autocorrelation):
+    """analyse()'s options as the report's command-line options."""
+    args = []
+    if contrast is not None:
+        args += ["--contrast", _contrast_text(str(contrast))]
+    args += ["--noise-model", str(noise_model)]
+    for name, level in (threshold or {}).items():
+        if name not in THRESHOLD_OPTIONS:
+            raise ValueError(f"threshold: unknown threshold {name!r} "
+                             f"(thresholds: {', '.join(THRESHOLD_OPTIONS)})")
+        args += [THRESHOLD_OPTIONS[name], repr(float(level))]
+    if tail is not None:
+        args += ["--tail", str(tail)]
+    if high_pass is not None:
+        args += ["--high-pass", repr(float(high_pass))]
+    for name in exclude:
+        args += ["--exclude", str(name)]
+    if not smooth_autocorrelation:
+        args.append("--ar1-per-voxel")
+    return args
+
+
 def _inputs_from_path(path):
-    """Samples (X x Y x Z x T), design and truth of a data file and its companions."""
+    """Data (X x Y x Z x T), TR, affine, design and truth of a data file and its companions."""
     import nibabel as nib
 
     path = os.fspath(path)
@@ -84,45 +106,51 @@ def _inputs_from_path(path):
     design_path = stem + "_design.rtc"
     if not os.path.exists(design_path):
         raise ValueError(f"{path}: no design matrix {os.path.basename(design_path)} beside it")
-    data = np.asarray(nib.load(path).dataobj, dtype=np.float32)
+    try:
+        image = nib.load(path)
+    except Exception as e:  # nibabel raises several kinds
+        raise ValueError(f"{path}: cannot read the image: {e}") from None
+    data = np.asarray(image.dataobj, dtype=np.float32)
     if data.ndim == 3:
         data = data[..., np.newaxis]
+    zooms = image.header.get_zooms()
+    tr = float(zooms[3]) if len(zooms) > 3 and zooms[3] > 0 else 2.0
     truth_path = stem + "_truth.nii.gz"
     truth = (np.asarray(nib.load(truth_path).dataobj).astype(np.int32)
              if os.path.exists(truth_path) else None)
     names, values = _core.read_design_matrix(design_path)
-    return data, names, values, truth
+    return data, tr, image.affine, names, values, truth
 
 
-def analyse(sim_or_path, contrast="Task - Rest", noise_model="ols", threshold=None,
-            exclude=()):
-    """Fits the report's model to a Simulation or a data file; returns an Analysis.
+def analyse(sim_or_path, contrast="Task - Rest", noise_model="ols", threshold=None, *,
+            tail=None, high_pass=None, exclude=(), smooth_autocorrelation=True):
+    """Runs the report's analysis on a Simulation or a data file; returns an Analysis.
 
-    contrast: "Task - Rest" or "NAME: EXPR" as the report's --contrast, or
-    None for the report's own choice of statistics; noise_model: "ols";
-    threshold: levels by name, e.g. {"uncorrected": 0.01}; exclude:
-    predictors left out of the model. Problems raise ValueError with the
-    report's text.
+    The options are the report's: contrast "Task - Rest" or "NAME: EXPR"
+    (None: the report's own choice of statistics); noise_model "ols" or
+    "ar1"; threshold: levels by name, e.g. {"uncorrected": 0.01} (defaults
+    Bonferroni 0.05, FDR 0.05, uncorrected 0.001); tail "positive" (the
+    report's default), "negative" or "both"; high_pass: drift regressors down
+    to that period in seconds; exclude: predictors left out of the model;
+    smooth_autocorrelation=False: each voxel's own AR(1) coefficient. A file
+    brings its design NAME_design.rtc and truth NAME_truth.nii.gz from beside
+    it. Problems raise ValueError with the report's text.
     """
-    if noise_model not in NOISE_MODELS:
-        raise ValueError(f"noise_model: {noise_model!r} is not one of {', '.join(NOISE_MODELS)}")
-    levels = _levels(threshold)
+    args = _report_args(contrast, noise_model, threshold, tail, high_pass, exclude,
+                        smooth_autocorrelation)
     if isinstance(sim_or_path, (str, os.PathLike)):
-        data, names, design, truth = _inputs_from_path(sim_or_path)
+        data, tr, affine, names, design, truth = _inputs_from_path(sim_or_path)
     else:
         sim = sim_or_path
-        data, truth = sim.data, sim.truth
+        data, truth, affine = sim.data, sim.truth, sim.affine
+        tr = sim.repetition_time
         names = list(sim.design.columns)
         design = np.ascontiguousarray(sim.design.to_numpy(dtype=np.float32).T)
-    if data.ndim != 4:
-        raise ValueError(f"data: expected X x Y x Z x T, got shape {data.shape}")
-    # The report's voxel order: x fastest, each voxel's time course contiguous.
-    samples = np.ascontiguousarray(data.transpose(2, 1, 0, 3))
-    labels = None if truth is None else np.ascontiguousarray(
-        np.asarray(truth).transpose(2, 1, 0), dtype=np.int32)
-    contrasts = [] if contrast is None else [_contrast_text(contrast)]
-    options = {"contrast": contrast, "noise_model": noise_model, "threshold": levels,
-               "exclude": list(exclude)}
-    result = _core.analyse(samples, list(names), design, labels, contrasts, list(exclude),
-                           levels["Bonferroni"], levels["FDR"], levels["uncorrected"])
-    return Analysis(result, data.shape[:3], options)
+    if np.ndim(data) != 4:
+        raise ValueError(f"data: expected X x Y x Z x T, got shape {np.shape(data)}")
+    voxel_mm = float(np.linalg.norm(np.asarray(affine, float)[:3, 0]))
+    labels = None if truth is None else np.asarray(truth, dtype=np.int32)
+    result = _core.analyse(data, tr, voxel_mm, list(names), design, labels, args)
+    options = {"contrast": contrast, "noise_model": noise_model, "threshold": threshold,
+               "tail": tail, "high_pass": high_pass, "exclude": list(exclude)}
+    return Analysis(result, np.shape(data)[:3], options)

@@ -38,9 +38,7 @@ class Simulation:
         self.components = run.components if run.has_components else None
         self.design = pd.DataFrame(run.design.T, columns=list(run.design_names))
         self.design.index.name = "volume"
-        onsets, durations, types = run.events
-        self.events = pd.DataFrame({"onset": onsets, "duration": durations,
-                                    "trial_type": types})
+        self.events = pd.read_csv(io.StringIO(run.events_tsv), sep="\t")
         self.realised = json.loads(run.realised_json)
         self.scenario = json.loads(run.scenario_json)
         self.affine = np.array(run.affine, dtype=float)
@@ -62,19 +60,6 @@ class Simulation:
         return list(self._run.save(os.fspath(directory)))
 
 
-def _scenario_text(scenario):
-    """The scenario's JSON text and the folder its relative paths start from."""
-    if isinstance(scenario, dict):
-        return json.dumps(scenario), os.getcwd()
-    path = os.fspath(scenario)
-    try:
-        with open(path, encoding="utf-8") as f:
-            text = f.read()
-    except OSError as e:
-        raise ValueError(f"{path}: cannot read the scenario: {e.strerror}") from None
-    return text, os.path.dirname(os.path.abspath(path))
-
-
 def simulate_in(scenario, folder, *, seed=None, threads=None, components=False):
     """simulate() of a scenario dict whose relative paths start from `folder`."""
     return Simulation(_core.simulate(json.dumps(scenario), os.fspath(folder), seed, threads,
@@ -84,9 +69,12 @@ def simulate_in(scenario, folder, *, seed=None, threads=None, components=False):
 def simulate(scenario, *, seed=None, threads=None, components=False):
     """Runs a scenario: a dict with the scenario file's keys, or a path to one.
 
-    seed overrides the scenario's seed; threads: the number of threads (default
+    Relative paths in a dict start from the current folder, in a file from
+    the file's folder. seed overrides the scenario's seed; threads: the number of threads (default
     all cores; the samples do not depend on it); components: also keep the
     noise-free signal and every noise component. Returns a Simulation.
     """
-    text, folder = _scenario_text(scenario)
-    return Simulation(_core.simulate(text, folder, seed, threads, bool(components)))
+    if isinstance(scenario, dict):
+        return simulate_in(scenario, os.getcwd(), seed=seed, threads=threads,
+                           components=components)
+    return Simulation(_core.simulate_file(os.fspath(scenario), seed, threads, bool(components)))
