@@ -68,6 +68,11 @@ def _contrast_text(contrast):
     return contrast if ":" in contrast else f"{contrast}: {contrast}"
 
 
+def contrast_name(contrast):
+    """The statistic's name of a contrast option ("Task - Rest" or "NAME: EXPR")."""
+    return _contrast_text(str(contrast)).split(":", 1)[0].strip()
+
+
 def _report_args(contrast, noise_model, threshold, tail, high_pass, exclude,
                  smooth_autocorrelation):
     """analyse()'s options as the report's command-line options."""

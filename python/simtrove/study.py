@@ -11,6 +11,7 @@ keeps its run's 4-D data only until its analyses are done.
 
 import concurrent.futures
 import copy
+import inspect
 import itertools
 import json
 import multiprocessing
@@ -19,8 +20,10 @@ import sys
 
 import pandas as pd
 
-from .analysis import analyse
+from .analysis import analyse, contrast_name
 from .progress import Progress, wanted
+
+DEFAULT_CONTRAST = inspect.signature(analyse).parameters["contrast"].default
 
 #: The figures of each row, after the run's parameters and the analysis.
 FIGURES = ["statistic", "threshold", "level", "detected", "planted", "noise", "true_positives",
@@ -96,11 +99,15 @@ def _run(task):
     rows = []
     for label, options in analyses:
         result = analyse(sim, **options)
+        # The analysis's contrast is its statistic; without one, every statistic.
+        contrast = options.get("contrast", DEFAULT_CONTRAST)
+        keep = None if contrast is None else contrast_name(contrast)
         head = {"run": run, "seed": seed}
         head.update({key: _hashable(value) for key, value in parameters.items()})
         head["analysis"] = label
         for row in result.detections.to_dict("records"):
-            rows.append({**head, **{k: row[k] for k in FIGURES}})
+            if keep is None or row["statistic"] == keep:
+                rows.append({**head, **{k: row[k] for k in FIGURES}})
         del result
     del sim
     return run, rows
@@ -155,8 +162,9 @@ def study(scenario, *, seeds, vary=None, analyses, client=None, processes=None, 
     of them, default the cores; 1 runs in this process); progress: show a
     progress bar (default: when standard error is a terminal or a notebook).
 
-    Returns a DataFrame, one row per run, analysis, statistic and threshold:
-    run, seed, each varied key, analysis, then FIGURES; sorted by run.
+    Returns a DataFrame, one row per run, analysis and threshold (per
+    statistic for an analysis with contrast=None): run, seed, each varied key,
+    analysis, then FIGURES; sorted by run.
     """
     scenario, folder = _load(scenario)
     vary = dict(vary or {})
