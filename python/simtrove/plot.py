@@ -16,7 +16,7 @@ def summarise(table, x, y, hue=None):
 
     keys = [k for k in (hue, x) if k is not None]
     rows = []
-    for key, group in table.groupby(keys, sort=True):
+    for key, group in table.groupby(keys if len(keys) > 1 else keys[0], sort=True):
         values = group[y].dropna().to_numpy(dtype=float)
         n = len(values)
         mean = values.mean() if n else np.nan
@@ -82,6 +82,7 @@ def plot_study(table, x, y="sensitivity", hue="analysis", threshold=None, ax=Non
                                fmt="o", capsize=4, label=label)
         if not numeric:
             panel.set_xticks(range(len(categories)), [str(c) for c in categories])
+            panel.set_xlim(-0.5, len(categories) - 0.5)
         if y == "false_positive_rate" and "level" in part and name == "uncorrected":
             panel.axhline(part["level"].iloc[0], color="grey", linestyle="--", linewidth=1,
                           label="nominal")
