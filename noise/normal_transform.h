@@ -18,7 +18,7 @@
 
 namespace simtrove::noise {
 
-// log(x) for finite x > 0, in double (no C runtime call).
+// log(x) for finite x > 0, in double (no C runtime call), relative error below 2^-40.
 double naturalLog(double x);
 
 // out[i] = the standard normal at position first + i of the stream, i < n.

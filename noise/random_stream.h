@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace simtrove::noise {
@@ -35,6 +36,14 @@ struct StreamKey {
 
 using Block = std::array<std::uint32_t, 4>;
 
+// Random123's Philox4x32-10, one block.
 Block philoxBlock(const StreamKey& key, std::uint32_t block, std::uint32_t attempt);
+
+// The same cipher written for the vector units: blocks firstBlock ..
+// firstBlock + count - 1 at one attempt, word w of block i in words[w][i]
+// (count at most kBlockBatch). Bit for bit philoxBlock's words.
+inline constexpr std::size_t kBlockBatch = 16;
+void philoxBlocks(const StreamKey& key, std::uint32_t firstBlock, std::uint32_t attempt,
+                  std::size_t count, std::uint32_t words[4][kBlockBatch]);
 
 }  // namespace simtrove::noise
