@@ -8,9 +8,17 @@
 // values in an overlay.
 #pragma once
 
-#include "analysis/image.h"
+#include <cstdint>
 
 namespace simtrove::analysis {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline constexpr Rgb kWhite{255, 255, 255};
+inline constexpr Rgb kBlack{0, 0, 0};
 
 Rgb viridis(double u);
 Rgb inferno(double u);

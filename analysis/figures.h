@@ -1,52 +1,47 @@
-// The pictures of the report, drawn in memory.
+// The figures of a report, drawn with Cairo (canvas.h) from the results
+// alone (report_results.h). Statistic maps are shown in the tail tested:
+// positive t in inferno, negative t in blues, over the mean image in grey;
+// planted voxels (the statistic's truth evaluation) outlined in green.
+// Orientation follows the maps' affine (+x right, +y anterior, +z superior),
+// shown in neurological convention (the subject's right on the right).
 //
-// drawDesignMatrix: one grey column per predictor and one for the constant,
-//   volumes downwards, each column scaled from its minimum (black) to its
-//   maximum (white), with a volume axis and a numbered legend of the names.
-// drawSlices: three orthogonal planes through the strongest voxel of one
-//   statistic: the mean image in grey, the voxels above the threshold coloured
-//   by t (inferno for positive, blues for negative t), the outline of the
-//   planted voxels when the statistic has a truth evaluation, a cross-hair on
-//   that voxel, orientation arrows and a colour bar in t.
-// drawTimeCourse: the voxel's samples and the fitted model over the volumes,
-//   with the predictor (or a contrast's weighted sum of predictors) in a panel
-//   below; labelled axes and a legend.
-// drawRoc: the ROC curve of one statistic (true-positive rate against
-//   false-positive rate) with the chance diagonal, its area in the title and
-//   a marker at each threshold.
-// drawTsnrSlice: mean / sd of the X-Y plane z in viridis with a colour bar.
+// drawDesignMatrix: the model's columns (grey, each scaled from its minimum to
+//   its maximum) and their correlations (blue -1 to red +1).
+// drawMontage: axial slices across the volume with one colour bar whose ticks
+//   belong to each tail that has voxels above the threshold (none: a note).
+// drawOrthogonal: the three planes through the planted centre (with a truth
+//   evaluation) and through the peak, with L/R/A/P/S/I and millimetres.
+// drawProjections: the maximum of t in the tail along each axis.
+// drawTimeCourse: the peak voxel over time in seconds, the condition blocks
+//   of the tested predictors shaded, with the fitted model; the tested
+//   regressor below.
+// drawRoc: true-positive rate against the false-positive rate on a
+//   logarithmic axis, with the thresholds marked.
+// drawCalibration: the histogram of the noise voxels' t with the model's t
+//   distribution, and their QQ plot against it.
+// drawTsnrSlice: mean / sd in the plane z, viridis, with a colour bar.
 #pragma once
 
-#include <cstddef>
-#include <span>
 #include <string>
 #include <vector>
 
-#include "analysis/glm.h"
-#include "analysis/image.h"
-#include "analysis/summary.h"
-#include "formats/volume_grid.h"
+#include "analysis/canvas.h"
+#include "analysis/report_results.h"
 
 namespace simtrove::analysis {
 
-// `predictors`: one column of `volumes` values per name, column after column.
-// `statistic`: an entry of summary.predictors.
-RgbImage drawDesignMatrix(const std::vector<std::string>& names, std::span<const float> predictors,
-                          int volumes);
+Canvas drawDesignMatrix(const ReportResults& results);
+// `statistic` indexes results.summary.predictors.
+Canvas drawMontage(const ReportResults& results, int statistic);
+Canvas drawOrthogonal(const ReportResults& results, int statistic);
+Canvas drawProjections(const ReportResults& results, int statistic);
+Canvas drawTimeCourse(const ReportResults& results, int statistic);
+Canvas drawRoc(const PredictorSummary& statistic);
+Canvas drawCalibration(const NullCalibration& calibration, const std::string& name);
+Canvas drawTsnrSlice(const ReportResults& results, int z);
 
-// `mean`: the temporal mean of every voxel, `t` the statistic's map.
-RgbImage drawSlices(const formats::VolumeGrid& grid, std::span<const float> mean,
-                    std::span<const float> t, const ReportSummary& summary, int statistic);
-
-// The time course `series` of `voxel` with the model's fit and the tested
-// regressor (the predictor or the contrast's weighted sum), all of one length.
-RgbImage drawTimeCourse(const formats::VolumeGrid& grid, std::size_t voxel, const std::string& name,
-                        bool contrast, float tValue, std::span<const double> series,
-                        std::span<const double> fitted, std::span<const double> regressor);
-
-RgbImage drawRoc(const PredictorSummary& statistic);
-
-RgbImage drawTsnrSlice(const formats::VolumeGrid& grid, const ReportSummary& summary, int z);
+// The group of the colour bars' labels in a canvas's texts().
+inline constexpr const char* kColourBarGroup = "colour bar";
 
 // Tick values covering [lo, hi] at a 1-2-5 step, about `target` of them.
 std::vector<double> niceTicks(double lo, double hi, int target);

@@ -32,6 +32,8 @@ std::string figure(const ImageFile& image) {
     return "<figure><img src=\"" + htmlEscape(image.file) + "\" width=\"" +
            std::to_string(image.width) + "\" height=\"" + std::to_string(image.height) +
            "\" alt=\"" + htmlEscape(image.caption) + "\"><figcaption>" + htmlEscape(image.caption) +
+           (image.svg.empty() ? std::string()
+                              : " (<a href=\"" + htmlEscape(image.svg) + "\">SVG</a>)") +
            "</figcaption></figure>\n";
 }
 
@@ -171,7 +173,8 @@ std::string predictorSection(const PredictorSummary& s, const StatisticResult& r
             "This happens when conditions together fill the whole run, rest included; compare "
             "conditions with a contrast (<code>--contrast \"NAME: A - B\"</code>) or leave "
             "the baseline condition out of the model (<code>--exclude NAME</code>).</p>\n";
-    html += figure(files.slices) + figure(files.timeCourse) + figure(files.roc);
+    html += figure(files.slices) + figure(files.orthogonal) + figure(files.projections) +
+            figure(files.timeCourse) + figure(files.roc) + figure(files.calibration);
     return html;
 }
 

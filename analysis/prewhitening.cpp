@@ -35,31 +35,72 @@ double clampRho(double rho) {
 
 }  // namespace
 
+namespace {
+
+constexpr int kTableSteps = int(kMaxAutocorrelation / kAutocorrelationStep + 0.5);
+
+double tableRho(std::size_t i) {
+    return (double(i) - kTableSteps) * kAutocorrelationStep;
+}
+
+}  // namespace
+
 double AutocorrelationBias::correct(double raw) const {
-    const double denominator = m11 - raw * m01;
-    if (denominator == 0.0) return raw;
-    return (raw * m00 - m10) / denominator;
+    if (expected.empty()) return raw;
+    if (!(raw > expected.front())) return tableRho(0);
+    if (!(raw < expected.back())) return tableRho(expected.size() - 1);
+    // f grows with rho: the first entry at or above raw, and the one before.
+    const std::size_t i =
+        std::size_t(std::lower_bound(expected.begin(), expected.end(), raw) - expected.begin());
+    if (i == 0) return tableRho(0);
+    const double f0 = expected[i - 1], f1 = expected[i];
+    const double u = f1 > f0 ? (raw - f0) / (f1 - f0) : 0.0;
+    return tableRho(i - 1) + u * kAutocorrelationStep;
+}
+
+double AutocorrelationBias::whiteNoise() const {
+    return expected.empty() ? 0.0 : expected[std::size_t(kTableSteps)];
 }
 
 AutocorrelationBias autocorrelationBias(const GlmModel& model) {
-    const int T = model.volumes();
+    const std::size_t T = std::size_t(model.volumes());
     const std::vector<double> r = residualForming(model);
-    auto R = [&](int i, int j) { return r[std::size_t(i) * std::size_t(T) + std::size_t(j)]; };
-    AutocorrelationBias b;
-    b.m00 = 0.0;
-    for (int t = 0; t < T; ++t) b.m00 += R(t, t);
-    for (int t = 0; t + 1 < T; ++t) b.m10 += R(t + 1, t);
-    b.m01 = 2.0 * b.m10;  // R is symmetric
-    // tr(R D R A) = the sums of (R D R) beside its diagonal; (R D R)_ij =
-    // sum_t R_it R_(t+1)j.
-    for (int i = 0; i + 1 < T; ++i) {
-        double above = 0.0, below = 0.0;
-        for (int t = 0; t + 1 < T; ++t) {
-            above += R(i, t) * R(t + 1, i + 1);
-            below += R(i + 1, t) * R(t + 1, i);
+    // M = R D R: row i of D R is row i + 1 of R (the last one 0).
+    std::vector<double> m(T * T, 0.0);
+    for (std::size_t i = 0; i < T; ++i)
+        for (std::size_t t = 0; t + 1 < T; ++t) {
+            const double rit = r[i * T + t];
+            if (rit == 0.0) continue;
+            const double* next = &r[(t + 1) * T];
+            double* row = &m[i * T];
+            for (std::size_t j = 0; j < T; ++j) row[j] += rit * next[j];
         }
-        b.m11 += above + below;
+    // tr(A V(rho)) = sum_d rho^d (sums of A's entries with |i - j| = d).
+    std::vector<double> sumR(T, 0.0), sumM(T, 0.0);
+    for (std::size_t i = 0; i < T; ++i)
+        for (std::size_t j = 0; j < T; ++j) {
+            const std::size_t d = i > j ? i - j : j - i;
+            sumR[d] += r[i * T + j];
+            sumM[d] += m[i * T + j];
+        }
+    AutocorrelationBias b;
+    for (int k = -kTableSteps; k <= kTableSteps; ++k) {
+        const double rho = k * kAutocorrelationStep;
+        double a0 = 0.0, a1 = 0.0, power = 1.0;
+        for (std::size_t d = 0; d < T && (d == 0 || power != 0.0); ++d) {
+            a0 += power * sumR[d];
+            a1 += power * sumM[d];
+            power *= rho;
+        }
+        // The ratio of the two sums is not the ratio of their expectations: to
+        // second order it falls short by 2 rho / n more, n the residuals'
+        // degrees of freedom (the known small-sample bias of a lag-one
+        // autocorrelation).
+        b.expected.push_back(a0 != 0.0 ? a1 / a0 - 2.0 * rho / sumR[0] : rho);
     }
+    // Keep the table increasing so that it can be inverted.
+    for (std::size_t i = 1; i < b.expected.size(); ++i)
+        b.expected[i] = std::max(b.expected[i], b.expected[i - 1]);
     return b;
 }
 

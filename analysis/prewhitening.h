@@ -3,13 +3,13 @@
 // rho comes from the voxel's ordinary-least-squares residuals r: their lag-one
 // autocorrelation sum r_t r_(t+1) / sum r_t^2 is biased (the residuals of a
 // fit are correlated even for white noise, and more so for a large model).
-// With R = I - X X+ the residual-forming matrix and, to first order in rho,
-// the noise covariance I + rho A (A ones beside the diagonal), the expected
-// sums are s^2 (m00 + rho m01) and s^2 (m10 + rho m11) with m00 = tr R,
-// m01 = tr RA, m10 = tr R D, m11 = tr RDRA (D ones above the diagonal); the
-// corrected rho solves raw = (m10 + rho m11) / (m00 + rho m01). It may then
-// be averaged over each voxel's 26 neighbours (noisy single-voxel estimates
-// make the t values too large), and is clamped to +-kMaxAutocorrelation.
+// With R = I - X X+ the residual-forming matrix, D ones above the diagonal
+// and V(rho)_ij = rho^|i-j| the AR(1) correlation, the two sums have the
+// expectations tr(R V) and tr(R D R V) up to the noise variance; their ratio
+// f(rho), less the second-order bias of a ratio 2 rho / tr R, is tabulated at steps of
+// kAutocorrelationStep and the corrected rho is the inverse of f at the raw estimate (linear
+// between steps). It may then be averaged over each voxel's 26 neighbours (noisy single-voxel
+// estimates make the t values too large), and is clamped to +-kMaxAutocorrelation.
 //
 // Prewhitening with rho (the exact AR(1) transform): row 1 of the data and of
 // every design column times sqrt(1 - rho^2), row t > 1 minus rho times row
@@ -33,11 +33,12 @@ inline constexpr double kMaxAutocorrelation = 0.95;
 inline constexpr double kAutocorrelationStep = 0.01;
 
 struct AutocorrelationBias {
-    double m00 = 1.0, m01 = 0.0, m10 = 0.0, m11 = 0.0;
-    // The corrected rho of a raw lag-one autocorrelation (unclamped).
+    // f at rho = -kMaxAutocorrelation, ... in steps of kAutocorrelationStep.
+    std::vector<double> expected;
+    // The corrected rho of a raw lag-one autocorrelation, within the table.
     double correct(double raw) const;
-    // What the raw estimate averages to on white noise: m10 / m00.
-    double whiteNoise() const { return m00 != 0.0 ? m10 / m00 : 0.0; }
+    // What the raw estimate averages to on white noise: f(0).
+    double whiteNoise() const;
 };
 
 AutocorrelationBias autocorrelationBias(const GlmModel& model);

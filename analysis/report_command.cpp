@@ -13,7 +13,6 @@
 #include "analysis/glm.h"
 #include "analysis/html_report.h"
 #include "analysis/json_report.h"
-#include "analysis/png_writer.h"
 #include "analysis/simulation_sidecar.h"
 #include "formats/nifti.h"
 #include "formats/output_file.h"
@@ -111,13 +110,14 @@ class Folder {
     Folder(const std::string& dir, std::vector<std::string>* written)
         : dir_(dir), written_(written) {}
     std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
-    std::string png(ImageFile* file, const RgbImage& image) {
-        file->width = image.width();
-        file->height = image.height();
-        formats::OutputFile out(path(file->file));
-        std::string error = writePng(out.temporaryPath(), image);
-        if (error.empty()) error = out.commit("the PNG picture");
-        return done(file->file, error);
+    // The PNG, and the SVG when `file` names one.
+    std::string figure(ImageFile* file, const Canvas& canvas) {
+        file->width = canvas.width();
+        file->height = canvas.height();
+        std::string error = done(file->file, canvas.writePng(path(file->file)));
+        if (error.empty() && !file->svg.empty())
+            error = done(file->svg, canvas.writeSvg(path(file->svg)));
+        return error;
     }
     std::string map(const std::string& name, const formats::VtcGeometry& grid,
                     std::span<const float> values, const formats::StatisticIntent& intent) {
@@ -170,27 +170,47 @@ std::string drawStatistic(Folder& folder, const ReportResults& r, std::size_t j,
     const PredictorSummary& s = r.summary.predictors[j];
     const StatisticResult& st = r.statistics[j];
     const std::string& stem = r.stems[j];
-    const std::string kind = s.contrast ? "Contrast " : "Predictor ";
-    files->slices = {"slices_" + stem + ".png", 0, 0,
-                     kind + s.name +
-                         ": three planes through the strongest voxel, t above the Bonferroni "
-                         "threshold over the mean image" +
-                         (s.truth ? ", the planted voxels outlined." : ".")};
-    std::string error =
-        folder.png(&files->slices, drawSlices(r.source.grid, r.mean, st.t, r.summary, int(j)));
+    const std::string kind = (s.contrast ? "Contrast " : "Predictor ") + s.name;
+    const int i = int(j);
+    const std::string outlined = s.truth ? ", the planted voxels outlined." : ".";
+    files->slices = {
+        "slices_" + stem + ".png", 0, 0,
+        kind + ": axial slices, t above the Bonferroni threshold over the mean image" + outlined,
+        ""};
+    std::string error = folder.figure(&files->slices, drawMontage(r, i));
     if (!error.empty()) return error;
-    files->timeCourse = {
-        "timecourse_" + stem + ".png", 0, 0,
-        kind + s.name + ": time course of the strongest voxel with the fitted model."};
-    error = folder.png(&files->timeCourse,
-                       drawTimeCourse(r.source.grid, s.peakVoxel, s.name, s.contrast, s.peakT,
-                                      st.peakSeries, st.peakFitted, st.peakRegressor));
-    if (!error.empty() || !s.truth) return error;
+    files->orthogonal = {"planes_" + stem + ".png", 0, 0,
+                         kind + ": orthogonal planes through the " +
+                             (s.truth ? "planted centre and the " : "") + "peak" + outlined,
+                         ""};
+    if (!(error = folder.figure(&files->orthogonal, drawOrthogonal(r, i))).empty()) return error;
+    files->projections = {"mip_" + stem + ".png", 0, 0,
+                          kind + ": maximum-intensity projections in three directions" + outlined,
+                          ""};
+    if (!(error = folder.figure(&files->projections, drawProjections(r, i))).empty()) return error;
+    files->timeCourse = {"timecourse_" + stem + ".png", 0, 0,
+                         kind +
+                             ": time course of the peak voxel with the fitted model, the "
+                             "conditions tested shaded.",
+                         "timecourse_" + stem + ".svg"};
+    if (!(error = folder.figure(&files->timeCourse, drawTimeCourse(r, i))).empty()) return error;
+    if (st.calibration) {
+        files->calibration = {"calibration_" + stem + ".png", 0, 0,
+                              kind +
+                                  ": the noise-only voxels' t against the model's t "
+                                  "distribution.",
+                              "calibration_" + stem + ".svg"};
+        if (!(error = folder.figure(&files->calibration, drawCalibration(*st.calibration, kind)))
+                 .empty())
+            return error;
+    }
+    if (!s.truth) return error;
     files->roc = {"roc_" + stem + ".png", 0, 0,
-                  kind + s.name +
-                      ": ROC curve over t against the truth map, with the three thresholds "
-                      "marked."};
-    return folder.png(&files->roc, drawRoc(s));
+                  kind +
+                      ": ROC curve against the truth map (logarithmic false-positive axis), "
+                      "the three thresholds marked.",
+                  "roc_" + stem + ".svg"};
+    return folder.figure(&files->roc, drawRoc(s));
 }
 
 }  // namespace
@@ -209,15 +229,9 @@ std::string renderReport(const ReportResults& r, const std::string& outDir,
     page.grid = r.source.grid;
     page.design = {"design_matrix.png", 0, 0,
                    "The design matrix: one column per predictor (and drift regressor) and the "
-                   "constant (C), volumes downwards."};
-    const int volumes = r.source.volumes;
-    const std::size_t shownColumns = r.model.columns.size() - 1;
-    std::vector<std::string> names(r.model.columns.begin(),
-                                   r.model.columns.begin() + std::ptrdiff_t(shownColumns));
-    std::vector<float> values(
-        r.model.design.begin(),
-        r.model.design.begin() + std::ptrdiff_t(shownColumns * std::size_t(volumes)));
-    std::string error = folder.png(&page.design, drawDesignMatrix(names, values, volumes));
+                   "constant (C), volumes downwards; the columns' correlations beside it.",
+                   "design_matrix.svg"};
+    std::string error = folder.figure(&page.design, drawDesignMatrix(r));
     if (!error.empty()) return error;
 
     const formats::VtcGeometry mapGrid = mapGeometry(r.source.grid, float(r.source.repetitionTime));
@@ -236,9 +250,9 @@ std::string renderReport(const ReportResults& r, const std::string& outDir,
                                                   : r.summary.predictors[strongest].peakGrid[2];
     page.tsnr = {"tsnr.png", 0, 0,
                  "Temporal signal-to-noise ratio (mean / sd over time) in the plane z = " +
-                     std::to_string(page.tsnrSlice) + "."};
-    if (!(error = folder.png(&page.tsnr, drawTsnrSlice(r.source.grid, r.summary, page.tsnrSlice)))
-             .empty())
+                     std::to_string(page.tsnrSlice) + ".",
+                 ""};
+    if (!(error = folder.figure(&page.tsnr, drawTsnrSlice(r, page.tsnrSlice))).empty())
         return error;
     if (!(error = folder.text("report.html", formatHtmlReport(page, r))).empty()) return error;
     return folder.text("report.json", formatJsonReport(page, r));

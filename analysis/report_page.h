@@ -11,17 +11,20 @@
 namespace simtrove::analysis {
 
 struct ImageFile {
-    std::string file;
+    std::string file;  // PNG
     int width = 0, height = 0;
     std::string caption;
+    std::string svg;  // the same figure as SVG, or empty
 };
 
 struct PredictorFiles {
     std::string tMap;  // NIfTI t-map
     std::string zMap, pMap;
-    ImageFile slices;
+    ImageFile slices;  // the axial montage
     ImageFile timeCourse;
     ImageFile roc;  // with a truth evaluation only
+    ImageFile orthogonal, projections;
+    ImageFile calibration;  // with a truth map only
 };
 
 struct ReportPage {

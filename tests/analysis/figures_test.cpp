@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "analysis/colormap.h"
+#include "analysis/report_analysis.h"
 
 namespace simtrove::analysis {
 
@@ -37,73 +37,100 @@ TEST(Figures, NiceTicks) {
 }
 
 // A 6 x 5 x 4 volume, one predictor, t = 10 at voxel (2, 3, 1) only.
-struct Scene {
-    VolumeGrid grid{{6, 5, 4}, {0, 0, 0}, 1};
-    GlmMaps maps;
-    ReportSummary summary;
-    std::size_t peak = grid.index(2, 3, 1);
-    Scene() {
-        maps.voxels = grid.voxels();
-        maps.columns = 2;
-        maps.predictors = maps.statistics = 1;
-        maps.degreesOfFreedom = 50;
-        maps.coefficients.assign(2 * maps.voxels, 100.0f);
-        maps.t.assign(maps.voxels, 0.5f);
-        maps.t[peak] = 10.0f;
-        maps.mean.assign(maps.voxels, 100.0f);
-        maps.sd.assign(maps.voxels, 5.0f);
-        maps.residualSd = maps.sd;
-        summary = summarise(maps, grid, 52, {"task"});
+// A 12 x 10 x 8 volume with one block predictor: `up` voxels with a strong
+// positive response and `down` with a strong negative one, every other voxel
+// deterministic noise; tested in both tails.
+ReportResults scene(int up, int down) {
+    ReportInput in;
+    in.grid = {{12, 10, 8}, {20, 30, 40}, 3};
+    in.volumes = 40;
+    in.design.names = {"Task"};
+    in.design.volumes = 40;
+    for (int t = 0; t < 40; ++t) in.design.values.push_back(float((t / 5) % 2));
+    in.tail = Tail::Both;
+    in.date = "fixed";
+    in.truth.assign(in.grid.voxels(), 0);
+    for (std::size_t v = 0; v < in.grid.voxels(); ++v) {
+        const int k = int(v % 97);
+        const double amplitude = k < up ? 30.0 : k < up + down ? -20.0 : 0.0;
+        if (amplitude > 0) in.truth[v] = 1;
+        for (int t = 0; t < 40; ++t)
+            in.samples.push_back(float(100.0 + amplitude * in.design.values[std::size_t(t)] +
+                                       5.0 * std::sin(double(v * 131 + std::size_t(t) * 17))));
     }
-};
-
-TEST(Figures, SlicesShowTheOverlayOnlyAtDetectedVoxels) {
-    const Scene s;
-    ASSERT_EQ(s.summary.predictors[0].voxelsAbove, 1u);
-    const RgbImage img = drawSlices(s.grid, s.maps.mean, s.maps.tMap(0), s.summary, 0);
-    ASSERT_GT(img.width(), 0);
-    // The peak is the maximum of the overlay: the top colour of its range.
-    const Rgb top = inferno(1.0);
-    int overlay = 0;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) overlay += img.at(x, y) == top;
-    // Three panels show the voxel at the largest scale, 8 x 8 pixels, less
-    // the cross-hair lines through its centre; the colour bar tops out there.
-    const int scale = 8;
-    EXPECT_GE(overlay, 3 * (scale * scale - 2 * scale));
-    EXPECT_LT(overlay, 4 * scale * scale);
+    auto r = analyseReport(in);
+    EXPECT_TRUE(r) << r.error();
+    return std::move(r.value());
 }
 
-TEST(Figures, DesignMatrixAndTimeCourseDrawTheirData) {
-    std::vector<float> x(20);
-    for (int t = 0; t < 20; ++t) x[std::size_t(t)] = t % 4 < 2 ? 1.0f : 0.0f;
-    const RgbImage design = drawDesignMatrix({"A"}, x, 20);
-    EXPECT_GT(design.width(), 0);
-    std::string error;
-    const auto model = GlmModel::create(x, 1, 20, &error);
-    ASSERT_TRUE(model) << error;
-    std::vector<float> y(20);
-    for (int t = 0; t < 20; ++t)
-        y[std::size_t(t)] = 100.0f + 3.0f * x[std::size_t(t)] + (t % 3) - 1.0f;
-    const GlmMaps maps = fitVoxels(*model, y);
-    const VolumeGrid grid{{1, 1, 1}, {0, 0, 0}, 1};
-    std::vector<double> series(y.begin(), y.end()), fitted, regressor;
-    for (int t = 0; t < 20; ++t) {
-        fitted.push_back(maps.coefficient(0, 0) * x[std::size_t(t)] + maps.coefficient(1, 0));
-        regressor.push_back(x[std::size_t(t)]);
-    }
-    const RgbImage plot =
-        drawTimeCourse(grid, 0, "A", false, maps.tValue(0, 0), series, fitted, regressor);
-    int model_pixels = 0, predictor_pixels = 0;
-    for (int yy = 0; yy < plot.height(); ++yy)
-        for (int xx = 0; xx < plot.width(); ++xx) {
-            model_pixels += plot.at(xx, yy) == Rgb{213, 94, 0};
-            predictor_pixels += plot.at(xx, yy) == Rgb{0, 114, 178};
+std::vector<TextBox> colourBarLabels(const Canvas& c) {
+    std::vector<TextBox> labels;
+    for (const TextBox& b : c.texts())
+        if (b.group == kColourBarGroup) labels.push_back(b);
+    return labels;
+}
+
+// The colour bar of every map figure, for both tails, one tail and none: its
+// labels lie inside the figure and apart from each other, a tail's ticks
+// appear only when it has voxels, and each bar reads upwards.
+TEST(Figures, ColourBarLabelsAreApartAndBelongToTheTailsShown) {
+    const struct {
+        int up, down;
+        bool positive, negative;
+    } cases[] = {
+        {1, 1, true, true}, {0, 1, false, true}, {1, 0, true, false}, {0, 0, false, false}};
+    for (const auto& k : cases) {
+        const ReportResults r = scene(k.up, k.down);
+        for (const Canvas& c : {drawMontage(r, 0), drawOrthogonal(r, 0), drawProjections(r, 0)}) {
+            const std::vector<TextBox> labels = colourBarLabels(c);
+            ASSERT_FALSE(labels.empty());
+            bool negative = false, positive = false;
+            for (std::size_t i = 0; i < labels.size(); ++i) {
+                const TextBox& a = labels[i];
+                EXPECT_GE(a.x, 0.0);
+                EXPECT_GE(a.y, 0.0);
+                EXPECT_LE(a.x + a.width, c.width()) << a.text;
+                EXPECT_LE(a.y + a.height, c.height()) << a.text;
+                for (std::size_t j = i + 1; j < labels.size(); ++j)
+                    EXPECT_FALSE(a.overlaps(labels[j])) << a.text << " / " << labels[j].text;
+                const bool isNumber = a.text != "t" && a.text.find("voxel") == std::string::npos &&
+                                      a.text.find("threshold") == std::string::npos;
+                if (isNumber) (a.text.rfind("\u2212", 0) == 0 ? negative : positive) = true;
+            }
+            EXPECT_EQ(positive, k.positive) << k.up << k.down;
+            EXPECT_EQ(negative, k.negative) << k.up << k.down;
+            // Upwards: a label higher on the bar has the larger value (the
+            // first two are the ends of the first segment, low then high).
+            if (labels.size() >= 3 && k.positive != k.negative) {
+                auto value = [](std::string text) {
+                    if (text.rfind("\u2212", 0) == 0) text = "-" + text.substr(3);
+                    return std::stod(text);
+                };
+                EXPECT_GT(labels[1].y, labels[2].y - 1e9);  // both drawn
+                EXPECT_LT(value(labels[1].text), value(labels[2].text));
+                EXPECT_GT(labels[1].y, labels[2].y);
+            }
         }
-    EXPECT_GT(model_pixels, 500);
-    EXPECT_GT(predictor_pixels, 300);
-    const Scene s;
-    EXPECT_GT(drawTsnrSlice(s.grid, s.summary, 3).width(), 0);
+    }
+}
+
+// Every figure of a report with a truth map draws and writes, PNG and SVG.
+TEST(Figures, EveryFigureWritesPngAndSvg) {
+    const ReportResults r = scene(2, 1);
+    ASSERT_TRUE(r.statistics[0].calibration);
+    const std::string dir = ::testing::TempDir();
+    int n = 0;
+    for (const Canvas& c :
+         {drawDesignMatrix(r), drawMontage(r, 0), drawOrthogonal(r, 0), drawProjections(r, 0),
+          drawTimeCourse(r, 0), drawRoc(r.summary.predictors[0]),
+          drawCalibration(*r.statistics[0].calibration, "Task"), drawTsnrSlice(r, 3)}) {
+        const std::string base = dir + "/figure_" + std::to_string(n++);
+        EXPECT_EQ(c.writePng(base + ".png"), "");
+        EXPECT_EQ(c.writeSvg(base + ".svg"), "");
+        EXPECT_GT(c.texts().size(), 3u);
+        for (const TextBox& b : c.texts()) EXPECT_LE(b.x + b.width, c.width() + 1.0) << b.text;
+    }
+    EXPECT_NE(drawRoc(r.summary.predictors[0]).writePng("/nonexistent/dir/roc.png"), "");
 }
 
 }  // namespace

@@ -116,7 +116,14 @@ TEST(ReportBrowser, EveryImageOfThePageLoads) {
     ASSERT_TRUE(summary) << summary.error();
     const fs::path page = dir / "report" / "report.html";
     const std::size_t tags = imgTags(readAll(page));
-    ASSERT_EQ(tags, 8u);  // design, tSNR; slices, time course and ROC per statistic
+    // Design and tSNR; per statistic the slice montage, the orthogonal planes,
+    // the projections, the time course, the ROC curve and the calibration.
+    ASSERT_EQ(tags, 14u);
+    for (const char* figure : {"design_matrix", "tsnr", "slices_Task", "planes_Task", "mip_Task",
+                               "timecourse_Task", "roc_Task", "calibration_Task", "slices_Double"})
+        EXPECT_NE(readAll(page).find(std::string("<img src=\"") + figure + ".png\""),
+                  std::string::npos)
+            << figure;
 
     const fs::path probe = dir / "report" / "probe.html";
     writeProbe(page, probe);

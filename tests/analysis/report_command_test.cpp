@@ -122,10 +122,11 @@ TEST(ReportCommand, WritesEveryFileOfTheFolder) {
     ASSERT_TRUE(summary) << summary.error();
     std::vector<std::string> names;
     for (const std::string& p : written) names.push_back(fs::path(p).filename().string());
-    EXPECT_EQ(names, (std::vector<std::string>{"design_matrix.png", "tmap_Task.nii.gz",
-                                               "zmap_Task.nii.gz", "pmap_Task.nii.gz",
-                                               "slices_Task.png", "timecourse_Task.png", "tsnr.png",
-                                               "report.html", "report.json"}));
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "design_matrix.png", "design_matrix.svg", "tmap_Task.nii.gz",
+                         "zmap_Task.nii.gz", "pmap_Task.nii.gz", "slices_Task.png",
+                         "planes_Task.png", "mip_Task.png", "timecourse_Task.png",
+                         "timecourse_Task.svg", "tsnr.png", "report.html", "report.json"}));
     for (const std::string& p : written) EXPECT_GT(fs::file_size(p), 100u) << p;
 
     std::ostringstream out, err;

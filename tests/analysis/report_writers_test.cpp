@@ -10,6 +10,15 @@
 namespace simtrove::analysis {
 namespace {
 
+ImageFile image(const std::string& file, int width, int height, const std::string& caption) {
+    ImageFile f;
+    f.file = file;
+    f.width = width;
+    f.height = height;
+    f.caption = caption;
+    return f;
+}
+
 struct Fixture {
     ReportPage page;
     ReportResults results;
@@ -18,17 +27,21 @@ struct Fixture {
         page.dataFile = "Sim<1>.vtc";
         page.designFile = "plugin_created.rtc";
         page.grid = {{58, 40, 46}, {41, 68, 59}, 3};
-        page.design = {"design_matrix.png", 500, 700, "Design matrix"};
-        page.tsnr = {"tsnr.png", 600, 400, "tSNR"};
+        page.design = image("design_matrix.png", 500, 700, "Design matrix");
+        page.tsnr = image("tsnr.png", 600, 400, "tSNR");
         page.truthFile = "Sim_truth.nii.gz";
-        page.predictors.push_back({"tmap_A.nii.gz",
-                                   "zmap_A.nii.gz",
-                                   "pmap_A.nii.gz",
-                                   {"slices_A.png", 1, 2, "s"},
-                                   {"tc_A.png", 3, 4, "t"},
-                                   {"roc_A.png", 5, 6, "r"}});
-        page.predictors.push_back(
-            {"tmap_B.nii.gz", "", "", {"slices_B.png", 1, 2, "s"}, {"tc_B.png", 3, 4, "t"}, {}});
+        PredictorFiles fa;
+        fa.tMap = "tmap_A.nii.gz";
+        fa.zMap = "zmap_A.nii.gz";
+        fa.pMap = "pmap_A.nii.gz";
+        fa.slices = image("slices_A.png", 1, 2, "s");
+        fa.timeCourse = image("tc_A.png", 3, 4, "t");
+        fa.roc = image("roc_A.png", 5, 6, "r");
+        PredictorFiles fb;
+        fb.tMap = "tmap_B.nii.gz";
+        fb.slices = image("slices_B.png", 1, 2, "s");
+        fb.timeCourse = image("tc_B.png", 3, 4, "t");
+        page.predictors = {fa, fb};
         summary.voxels = 106720;
         summary.volumes = 250;
         summary.degreesOfFreedom = 247;
