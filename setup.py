@@ -31,11 +31,13 @@ class CMakeBuild(build_ext):
         build_dir = pathlib.Path(os.environ.get("SIMTROVE_BUILD_DIR", ROOT / "build" / "python"))
         if not build_dir.is_absolute():
             build_dir = ROOT / build_dir
+        # The interpreter behind a virtual environment's link: the same headers and
+        # module suffix, and the same cache entry as a build configured outside it.
+        python = os.path.realpath(sys.executable)
         configure = [
             "cmake", "-S", str(ROOT), "-B", str(build_dir),
             "-DCMAKE_BUILD_TYPE=Release",
-            f"-DPYTHON_EXECUTABLE={sys.executable}",
-            f"-DPython_EXECUTABLE={sys.executable}",
+            f"-DPYTHON_EXECUTABLE={python}",
         ]
         if not (build_dir / "CMakeCache.txt").exists():
             # A tree of its own needs neither the test suite nor the benchmarks.

@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh chromium clang-format-14
 # Debian's interpreter, whatever else is first on PATH.
-python=${SIMTROVE_PYTHON:-/usr/bin/python3}
+python=$(readlink -f "${SIMTROVE_PYTHON:-/usr/bin/python3}")
 jobs=$(nproc)
 
 # One formatting for the tree; clang-format's output differs between versions,

@@ -92,10 +92,10 @@ def _run(task):
     """Simulates one run, analyses it every way asked; its rows (no 4-D data kept)."""
     from .simulation import simulate_in
 
-    scenario, folder, run, seed, parameters, analyses = task
+    scenario, folder, run, seed, parameters, analyses, threads = task
     for key, value in parameters.items():
         set_key(scenario, key, value)
-    sim = simulate_in(scenario, folder, seed=seed, threads=1)
+    sim = simulate_in(scenario, folder, seed=seed, threads=threads)
     rows = []
     for label, options in analyses:
         result = analyse(sim, **options)
@@ -113,7 +113,7 @@ def _run(task):
     return run, rows
 
 
-def _tasks(scenario, folder, seeds, vary, analyses):
+def _tasks(scenario, folder, seeds, vary, analyses, threads):
     keys = list(vary)
     combos = list(itertools.product(*(vary[k] for k in keys)))
     tasks = []
@@ -121,8 +121,15 @@ def _tasks(scenario, folder, seeds, vary, analyses):
         for seed in seeds:
             parameters = dict(zip(keys, combo))
             tasks.append((copy.deepcopy(scenario), folder, len(tasks), int(seed), parameters,
-                          analyses))
+                          analyses, threads))
     return tasks
+
+
+def _combinations(vary):
+    count = 1
+    for values in vary.values():
+        count *= len(values)
+    return count
 
 
 def _serial(tasks, bar):
@@ -137,9 +144,16 @@ def _local(tasks, processes, bar):
     method = "forkserver" if "forkserver" in multiprocessing.get_all_start_methods() else "spawn"
     with concurrent.futures.ProcessPoolExecutor(
             processes, mp_context=multiprocessing.get_context(method)) as pool:
-        for future in concurrent.futures.as_completed([pool.submit(_run, t) for t in tasks]):
-            yield future.result()
-            bar.update()
+        futures = [pool.submit(_run, t) for t in tasks]
+        try:
+            for future in concurrent.futures.as_completed(futures):
+                yield future.result()
+                bar.update()
+        except BaseException:
+            # A failed run (or an interrupt) ends the study without the runs still queued.
+            for future in futures:
+                future.cancel()
+            raise
 
 
 def _cluster(tasks, client, show):
@@ -175,12 +189,15 @@ def study(scenario, *, seeds, vary=None, analyses, client=None, processes=None, 
         if not isinstance(values, (list, tuple)) or not values:
             raise ValueError(f"vary {key}: expected a non-empty list of values")
         set_key(copy.deepcopy(scenario), key, values[0])  # a bad key path fails here
-    tasks = _tasks(scenario, folder, seeds, vary, _analyses(analyses))
+    analyses = _analyses(analyses)
     show = wanted(progress)
     if client is not None:
-        results = _cluster(tasks, client, show)
+        # One thread per run: the cluster's workers run runs side by side.
+        results = _cluster(_tasks(scenario, folder, seeds, vary, analyses, 1), client, show)
     else:
-        processes = processes or min(os.cpu_count() or 1, len(tasks))
+        processes = processes or min(os.cpu_count() or 1, len(seeds) * _combinations(vary))
+        # A run in this process may use every core; runs side by side one each.
+        tasks = _tasks(scenario, folder, seeds, vary, analyses, None if processes == 1 else 1)
         bar = Progress(len(tasks), "study", enabled=show, stream=sys.stderr)
         runner = _serial(tasks, bar) if processes == 1 else _local(tasks, processes, bar)
         results = list(runner)
