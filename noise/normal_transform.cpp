@@ -2,13 +2,13 @@
 
 #include <bit>
 #include <cmath>
+#include <numbers>
 
 #include "numerics/random/float_log.h"
 
 namespace simtrove::noise {
 namespace {
 
-constexpr double kWordScale = 1.0 / 2147483648.0;  // 2^-31
 constexpr std::uint64_t kMantissa = (std::uint64_t(1) << 52) - 1;
 constexpr std::uint64_t kExponentOne = std::uint64_t(0x3FF) << 52;  // 2^0
 
@@ -46,79 +46,88 @@ inline double logOfNormal(double x) {
     return e * random::kLog2High + (e * random::kLog2Low + logM);
 }
 
-inline double uniformOfWord(std::uint32_t word) {
-    return (double(std::int32_t(word)) + 0.5) * kWordScale;
+// sin and cos of the angle 2 pi b / 2^32 for a word b: b / 2^30 = n + f with
+// n = round(b / 2^30) and |f| <= 1/2 (both exact, in integers), so the angle
+// is n quarter turns plus phi = f pi / 2 in [-pi/4, pi/4], where Taylor series
+// to phi^17 and phi^16 are exact to double rounding. The quarter turns swap
+// and negate (products with 0, 1 and -1, which are exact).
+inline void sinCosOfWord(std::uint32_t b, double& sine, double& cosine) {
+    const std::uint32_t quarter = std::uint32_t((std::uint64_t(b) + (1u << 29)) >> 30);  // 0 .. 4
+    const std::int32_t rest = std::int32_t(std::int64_t(b) - (std::int64_t(quarter) << 30));
+    const double phi = double(rest) * (std::numbers::pi / 2 / 1073741824.0);
+    const double p2 = phi * phi;
+    double s = 1.0 / 355687428096000.0;  // 1 / 17!
+    s = s * p2 - 1.0 / 1307674368000.0;
+    s = s * p2 + 1.0 / 6227020800.0;
+    s = s * p2 - 1.0 / 39916800.0;
+    s = s * p2 + 1.0 / 362880.0;
+    s = s * p2 - 1.0 / 5040.0;
+    s = s * p2 + 1.0 / 120.0;
+    s = s * p2 - 1.0 / 6.0;
+    s = phi + phi * p2 * s;
+    double c = 1.0 / 20922789888000.0;  // 1 / 16!
+    c = c * p2 - 1.0 / 87178291200.0;
+    c = c * p2 + 1.0 / 479001600.0;
+    c = c * p2 - 1.0 / 3628800.0;
+    c = c * p2 + 1.0 / 40320.0;
+    c = c * p2 - 1.0 / 720.0;
+    c = c * p2 + 1.0 / 24.0;
+    c = c * p2 - 0.5;
+    c = 1.0 + p2 * c;
+    // Quarter turns 1, 2, 3: (sin, cos) = (c, -s), (-s, -c), (-c, s).
+    const double swap = double(std::int32_t(quarter & 1));
+    const double sineSign = 1.0 - double(std::int32_t(quarter & 2));
+    const double cosineSign = 1.0 - double(std::int32_t((quarter + 1) & 2));
+    sine = (s * (1.0 - swap) + c * swap) * sineSign;
+    cosine = (c * (1.0 - swap) + s * swap) * cosineSign;
 }
 
-// The pair of normals from words (a, b), or false when the point (u, v) lies
-// outside the unit disc (never at its centre: u, v are odd multiples of 2^-32).
-bool polarPair(std::uint32_t a, std::uint32_t b, double* out) {
-    const double u = uniformOfWord(a), v = uniformOfWord(b);
-    const double s = u * u + v * v;
-    if (s >= 1.0) return false;
-    const double factor = std::sqrt(-2.0 * logOfNormal(s) / s);
-    out[0] = u * factor;
-    out[1] = v * factor;
-    return true;
+// (a + 1/2) / 2^32 in (0, 1), exactly, through a signed conversion.
+inline double openUnitOfWord(std::uint32_t a) {
+    return (double(std::int32_t(a ^ 0x80000000u)) + 2147483648.5) * (1.0 / 4294967296.0);
 }
 
-// Pair `half` (0: words 0 and 1, 1: words 2 and 3) of every block of the
-// batch, with the same arithmetic as polarPair; accepted[i] tells whether
-// block i's pair was inside the disc (else its values are to be drawn again).
+// Box-Muller on words (a, b): radius sqrt(-2 log u1), u1 = (a + 1/2) / 2^32;
+// angle 2 pi b / 2^32.
+inline void boxMuller(std::uint32_t a, std::uint32_t b, double& first, double& second) {
+    const double radius = std::sqrt(-2.0 * logOfNormal(openUnitOfWord(a)));
+    double sine, cosine;
+    sinCosOfWord(b, sine, cosine);
+    first = radius * cosine;
+    second = radius * sine;
+}
+
+// Position k of block i into values[k][i].
 SIMTROVE_VECTOR_CLONES
-void batchPairs(const std::uint32_t* a, const std::uint32_t* b, std::size_t half, double* values,
-                unsigned char* accepted) {
+void batchNormals(const std::uint32_t words[4][kBlockBatch], double values[4][kBlockBatch]) {
     for (std::size_t i = 0; i < kBlockBatch; ++i) {
-        const double u = uniformOfWord(a[i]), v = uniformOfWord(b[i]);
-        const double s = u * u + v * v;
-        const bool inside = s < 1.0;
-        // Outside the disc any value inside will do (the result is discarded);
-        // chosen by masks, so that the loop has no branch.
-        const std::uint64_t keep = std::uint64_t(0) - std::uint64_t(inside);
-        const double t = std::bit_cast<double>((std::bit_cast<std::uint64_t>(s) & keep) |
-                                               (std::bit_cast<std::uint64_t>(0.5) & ~keep));
-        const double factor = std::sqrt(-2.0 * logOfNormal(t) / t);
-        values[4 * i + 2 * half] = u * factor;
-        values[4 * i + 2 * half + 1] = v * factor;
-        accepted[i] = static_cast<unsigned char>(inside);
-    }
-}
-
-// The normals of blocks firstBlock .. firstBlock + count - 1 into values (4 each).
-void batchNormals(const StreamKey& key, std::uint32_t firstBlock, std::size_t count,
-                  double* values) {
-    std::uint32_t words[4][kBlockBatch];
-    philoxBlocks(key, firstBlock, 0, count, words);
-    unsigned char first[kBlockBatch], second[kBlockBatch];
-    batchPairs(words[0], words[1], 0, values, first);
-    batchPairs(words[2], words[3], 1, values, second);
-    for (std::size_t i = 0; i < count; ++i) {
-        // The pairs outside the disc, drawn again from later attempts.
-        for (std::uint32_t attempt = 1; !(first[i] && second[i]); ++attempt) {
-            const Block w = philoxBlock(key, firstBlock + std::uint32_t(i), attempt);
-            if (!first[i]) first[i] = polarPair(w[0], w[1], values + 4 * i);
-            if (!second[i]) second[i] = polarPair(w[2], w[3], values + 4 * i + 2);
-        }
+        boxMuller(words[0][i], words[1][i], values[0][i], values[1][i]);
+        boxMuller(words[2][i], words[3][i], values[2][i], values[3][i]);
     }
 }
 
 }  // namespace
 
 double naturalLog(double x) {
-    if (std::fpclassify(x) == FP_SUBNORMAL) return logOfNormal(x * 0x1p64) - 64.0 * 0.6931471805599453;
+    if (std::fpclassify(x) == FP_SUBNORMAL)
+        return logOfNormal(x * 0x1p64) - 64.0 * 0.6931471805599453;
     return logOfNormal(x);
 }
 
 void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std::size_t n) {
-    double values[4 * kBlockBatch];
+    double values[4][kBlockBatch];
     std::uint64_t position = first;
     for (std::size_t i = 0; i < n;) {
         const std::uint64_t block = position / 4;
         const std::uint64_t lastBlock = (position + (n - i) - 1) / 4;
-        const std::size_t count = std::size_t(std::min<std::uint64_t>(kBlockBatch, lastBlock - block + 1));
-        batchNormals(key, std::uint32_t(block), count, values);
+        const std::size_t count =
+            std::size_t(std::min<std::uint64_t>(kBlockBatch, lastBlock - block + 1));
+        std::uint32_t words[4][kBlockBatch];
+        philoxBlocks(key, std::uint32_t(block), 0, count, words);
+        batchNormals(words, values);
         const std::uint64_t end = (block + count) * 4;
-        for (; position < end && i < n; ++position, ++i) out[i] = values[position - block * 4];
+        for (; position < end && i < n; ++position, ++i)
+            out[i] = values[position % 4][(position - block * 4) / 4];
     }
 }
 

@@ -1,9 +1,13 @@
 #include "program/simtrove_command.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
+#include <new>
 #include <ostream>
 
 #include "analysis/report_command.h"
@@ -23,6 +27,7 @@ struct SimulateOptions {
     int threads = 0;
     bool components = false;
     bool timings = false;
+    bool progress = false;  // standard error is a terminal
 };
 
 std::string seconds(double s) {
@@ -46,7 +51,24 @@ int simulate(const SimulateOptions& o, std::ostream& err) {
         return kExitError;
     }
     const double readSeconds = std::chrono::duration<double>(Clock::now() - readStart).count();
-    const scenario::SimulatedRun run = scenario::generate(read.value(), {o.threads, o.components});
+    scenario::GenerateOptions options{o.threads, o.components, o.timings};
+    // A progress line on a terminal only: logs and pipes get the file lines alone.
+    int shown = -1;
+    if (o.progress)
+        options.progress = [&](double share) {
+            const int percent = int(share * 100.0);
+            if (percent == shown) return;
+            shown = percent;
+            err << "\rsimtrove: generating " << percent << " %" << std::flush;
+        };
+    scenario::SimulatedRun run;
+    try {
+        run = scenario::generate(read.value(), options);
+        if (o.progress) err << "\r" << std::string(32, ' ') << "\r" << std::flush;
+    } catch (const std::bad_alloc&) {
+        err << "simtrove: out of memory while generating the run\n";
+        return kExitError;
+    }
     const Clock::time_point writeStart = Clock::now();
     std::vector<std::string> written;
     const std::string problem = scenario::writeRunFiles(run, o.out, &written);
@@ -122,6 +144,7 @@ int runSimtrove(const std::vector<std::string>& args, std::ostream& out, std::os
         return code == 0 ? kExitDone : kExitError;
     }
     if (rep->parsed()) return report(rep->remaining(), out, err);
+    o.progress = &err == &std::cerr && isatty(STDERR_FILENO);
     return simulate(o, err);
 }
 

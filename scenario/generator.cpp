@@ -39,9 +39,16 @@ int threadCount(int requested) {
 // body(begin, end, worker) over [0, count) in chunks taken in turn by
 // `threads` workers. Which worker computes a chunk never changes its result:
 // every value depends only on its index. The first exception is rethrown.
+// Progress of one phase: the share from .. from + span of the whole run.
+struct PhaseProgress {
+    const std::function<void(double)>* report = nullptr;
+    double from = 0.0, span = 1.0;
+};
+
 template <typename Body>
-void parallelFor(std::int64_t count, std::int64_t chunk, int threads, Body&& body) {
-    std::atomic<std::int64_t> next{0};
+void parallelFor(std::int64_t count, std::int64_t chunk, int threads, Body&& body,
+                 PhaseProgress progress = {}) {
+    std::atomic<std::int64_t> next{0}, done{0};
     std::exception_ptr failure;
     std::mutex failureLock;
     auto work = [&](int worker) {
@@ -50,6 +57,11 @@ void parallelFor(std::int64_t count, std::int64_t chunk, int threads, Body&& bod
                 const std::int64_t begin = next.fetch_add(chunk);
                 if (begin >= count) return;
                 body(begin, std::min(count, begin + chunk), worker);
+                const std::int64_t finished = done += std::min(count, begin + chunk) - begin;
+                // Worker 0 alone reports, so the callback never runs concurrently.
+                if (worker == 0 && progress.report && *progress.report)
+                    (*progress.report)(progress.from +
+                                       progress.span * double(finished) / double(count));
             }
         } catch (...) {
             const std::lock_guard<std::mutex> lock(failureLock);
@@ -145,15 +157,35 @@ double slope(const std::vector<double>& y, const std::vector<float>& x) {
     return sxx > 0 ? sxy / sxx : 0.0;
 }
 
-// Mean and sd over time of one voxel's values, two passes.
-double temporalSd(const float* x, std::size_t T) {
-    double mean = 0;
-    for (std::size_t t = 0; t < T; ++t) mean += x[t];
-    mean /= double(T);
-    double squares = 0;
-    for (std::size_t t = 0; t < T; ++t) squares += (x[t] - mean) * (x[t] - mean);
-    return T > 1 ? std::sqrt(squares / double(T - 1)) : 0.0;
+// The sd over time from the sum and the sum of squares of T values (one
+// pass; the values are noise of mean near 0, so nothing cancels).
+double sdOfSums(double sum, double squares, std::size_t T) {
+    if (T < 2) return 0.0;
+    const double variance = (squares - sum * sum / double(T)) / double(T - 1);
+    return variance > 0 ? std::sqrt(variance) : 0.0;
 }
+
+double temporalSd(const float* x, std::size_t T) {
+    double sum = 0, squares = 0;
+    for (std::size_t t = 0; t < T; ++t) sum += x[t], squares += double(x[t]) * x[t];
+    return sdOfSums(sum, squares, T);
+}
+
+// Adds the time since `start` to `total` when timing is on.
+class Stopwatch {
+  public:
+    explicit Stopwatch(bool on) : on_(on) {}
+    void start() {
+        if (on_) start_ = Clock::now();
+    }
+    void addTo(double& total) const {
+        if (on_) total += secondsSince(start_);
+    }
+
+  private:
+    bool on_;
+    Clock::time_point start_{};
+};
 
 // Sample autocorrelation at lag k: sum (x_t - m)(x_t+k - m) / sum (x_t - m)^2.
 void addAutocorrelations(const float* x, std::size_t T, std::vector<double>& sums) {
@@ -282,17 +314,19 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
         std::vector<noise::SpatialNoise::Scratch> scratch(static_cast<std::size_t>(threads));
         std::vector<std::vector<double>> volumes(static_cast<std::size_t>(threads),
                                                  std::vector<double>(static_cast<std::size_t>(V)));
-        parallelFor(T, 1, threads, [&](std::int64_t begin, std::int64_t end, int worker) {
-            std::vector<double>& volume = volumes[std::size_t(worker)];
-            for (std::int64_t t = begin; t < end; ++t) {
-                plan.spatial->generate(s.seed, std::uint64_t(t), volume.data(),
-                                       scratch[std::size_t(worker)]);
-                float* target = field + std::size_t(t) * std::size_t(V);
-                for (std::int64_t v = 0; v < V; ++v)
-                    target[v] = s.inside(v) ? float(volume[std::size_t(v)]) : 0.0f;
-                addFieldSums(target, s, fieldSums[std::size_t(t)]);
-            }
-        });
+        parallelFor(T, 1, threads,
+                    [&](std::int64_t begin, std::int64_t end, int worker) {
+                        std::vector<double>& volume = volumes[std::size_t(worker)];
+                        for (std::int64_t t = begin; t < end; ++t) {
+                            plan.spatial->generate(s.seed, std::uint64_t(t), volume.data(),
+                                                   scratch[std::size_t(worker)]);
+                            float* target = field + std::size_t(t) * std::size_t(V);
+                            for (std::int64_t v = 0; v < V; ++v)
+                                target[v] = s.inside(v) ? float(volume[std::size_t(v)]) : 0.0f;
+                            addFieldSums(target, s, fieldSums[std::size_t(t)]);
+                        }
+                    },
+                    {&options.progress, 0.0, 0.5});
         spatialSeconds = secondsSince(start);
     }
 
@@ -309,119 +343,129 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const std::size_t blockFloats = std::size_t(kVoxelBlock) * TT;
     const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
 
-    parallelFor(blocks, 1, threads, [&](std::int64_t begin, std::int64_t end, int worker) {
-        Scratch& w = scratch[std::size_t(worker)];
-        w.acc.resize(TT), w.values.resize(TT);
-        w.extra.resize(std::max<std::size_t>(TT, 64));
-        w.data.assign(blockFloats, 0.0f), w.signal.assign(blockFloats, 0.0f);
-        for (int k = 0; k < kNoiseKinds; ++k) w.noise[std::size_t(k)].assign(blockFloats, 0.0f);
-        for (std::int64_t b = begin; b < end; ++b) {
-            BlockSums& bs = sums[std::size_t(b)];
-            bs.componentSd.assign(kNoiseKinds, 0.0);
-            bs.autocorrelation.assign(lags, 0.0);
-            bs.seconds.assign(kNoiseKinds + 1, 0.0);
-            const std::int64_t v0 = b * kVoxelBlock, v1 = std::min(V, v0 + kVoxelBlock);
-            for (std::int64_t v = v0; v < v1; ++v) {
-                const std::size_t row = std::size_t(v - v0) * TT;
-                float* data = w.data.data() + row;
-                float* signal = w.signal.data() + row;
-                if (!s.inside(v)) {
-                    std::fill(data, data + TT, 0.0f), std::fill(signal, signal + TT, 0.0f);
-                    for (auto& n : w.noise)
-                        std::fill(n.begin() + long(row), n.begin() + long(row + TT), 0.0f);
-                    continue;
-                }
-                Clock::time_point start = Clock::now();
-                const std::int32_t r = plan.layout.regionOf[std::size_t(v)];
-                for (std::size_t t = 0; t < TT; ++t) {
-                    const double amplitude = r >= 0 ? plan.regionAmplitude[std::size_t(r)][t] : 0.0;
-                    signal[t] = float(s.baseline + amplitude);
-                    w.acc[t] = signal[t];
-                }
-                bs.seconds[kNoiseKinds] += secondsSince(start);
-                auto addComponent = [&](int k) {
-                    float* out = w.noise[std::size_t(k)].data() + row;
-                    for (std::size_t t = 0; t < TT; ++t) {
-                        out[t] = float(w.values[t]);
-                        w.acc[t] += out[t];
-                    }
-                };
-                if (plan.present[kSystem] && !plan.rician) {
-                    start = Clock::now();
-                    noise::systemNoise(s.seed, std::uint64_t(v), systemSd, w.values.data(), TT);
-                    addComponent(kSystem);
-                    bs.seconds[kSystem] += secondsSince(start);
-                }
-                if (plan.ar) {
-                    start = Clock::now();
-                    plan.ar->generate(s.seed, std::uint64_t(v), w.values.data(), TT);
-                    addComponent(kTemporal);
-                    bs.seconds[kTemporal] += secondsSince(start);
-                }
-                if (plan.drift) {
-                    start = Clock::now();
-                    if (w.extra.size() < plan.drift->functions())
-                        w.extra.resize(plan.drift->functions());
-                    plan.drift->generate(s.seed, std::uint64_t(v), w.values.data(), w.extra.data());
-                    addComponent(kDrift);
-                    bs.seconds[kDrift] += secondsSince(start);
-                }
-                if (plan.physiological) {
-                    start = Clock::now();
-                    plan.physiological->generate(s.seed, std::uint64_t(v), w.values.data());
-                    addComponent(kPhysiological);
-                    bs.seconds[kPhysiological] += secondsSince(start);
-                }
-                if (plan.spatial) {
-                    float* out = w.noise[kSpatial].data() + row;
-                    for (std::size_t t = 0; t < TT; ++t) {
-                        out[t] = field[t * std::size_t(V) + std::size_t(v)];
-                        w.acc[t] += out[t];
-                    }
-                }
-                if (plan.rician) {
-                    start = Clock::now();
-                    std::copy(w.acc.begin(), w.acc.end(), w.values.begin());  // S
-                    if (w.extra.size() < TT) w.extra.resize(TT);
-                    noise::applyRicianNoise(s.seed, std::uint64_t(v), systemSd, w.acc.data(),
-                                            w.extra.data(), TT);
-                    float* out = w.noise[kSystem].data() + row;
-                    for (std::size_t t = 0; t < TT; ++t)
-                        out[t] = float(double(float(w.acc[t])) - w.values[t]);
-                    bs.seconds[kSystem] += secondsSince(start);
-                }
-                for (std::size_t t = 0; t < TT; ++t) data[t] = float(w.acc[t]);
-                // What was realised in this voxel.
-                ++bs.voxels;
+    parallelFor(
+        blocks, 1, threads,
+        [&](std::int64_t begin, std::int64_t end, int worker) {
+            Scratch& w = scratch[std::size_t(worker)];
+            if (w.data.size() != blockFloats) {  // once per worker
+                w.acc.resize(TT), w.values.resize(TT);
+                w.extra.resize(std::max<std::size_t>(TT, 64));
+                w.data.assign(blockFloats, 0.0f), w.signal.assign(blockFloats, 0.0f);
                 for (int k = 0; k < kNoiseKinds; ++k)
                     if (plan.present[std::size_t(k)])
-                        bs.componentSd[std::size_t(k)] +=
-                            temporalSd(w.noise[std::size_t(k)].data() + row, TT);
-                if (lags)
-                    addAutocorrelations(w.noise[kTemporal].data() + row, TT, bs.autocorrelation);
-                for (std::size_t t = 0; t < TT; ++t)
-                    w.values[t] = double(data[t]) - double(signal[t]);
-                double mean = 0, squares = 0;
-                for (std::size_t t = 0; t < TT; ++t) mean += w.values[t];
-                mean /= double(TT);
-                for (std::size_t t = 0; t < TT; ++t)
-                    squares += (w.values[t] - mean) * (w.values[t] - mean);
-                bs.noiseSd += TT > 1 ? std::sqrt(squares / double(TT - 1)) : 0.0;
+                        w.noise[std::size_t(k)].assign(blockFloats, 0.0f);
             }
-            // Out, volume by volume: each volume receives the block's voxels as one run.
-            auto store = [&](const std::vector<float>& from, float* to) {
-                for (std::size_t t = 0; t < TT; ++t)
-                    for (std::int64_t v = v0; v < v1; ++v)
-                        to[t * std::size_t(V) + std::size_t(v)] =
-                            from[std::size_t(v - v0) * TT + t];
-            };
-            store(w.data, run.data.data());
-            if (signalArray) store(w.signal, signalArray->values.data());
-            for (int k = 0; k < kNoiseKinds; ++k)
-                if (noiseArrays[std::size_t(k)] && k != kSpatial)
-                    store(w.noise[std::size_t(k)], noiseArrays[std::size_t(k)]->values.data());
-        }
-    });
+            Stopwatch clock(options.timings);
+            for (std::int64_t b = begin; b < end; ++b) {
+                BlockSums& bs = sums[std::size_t(b)];
+                bs.componentSd.assign(kNoiseKinds, 0.0);
+                bs.autocorrelation.assign(lags, 0.0);
+                bs.seconds.assign(kNoiseKinds + 1, 0.0);
+                const std::int64_t v0 = b * kVoxelBlock, v1 = std::min(V, v0 + kVoxelBlock);
+                for (std::int64_t v = v0; v < v1; ++v) {
+                    const std::size_t row = std::size_t(v - v0) * TT;
+                    float* data = w.data.data() + row;
+                    float* signal = w.signal.data() + row;
+                    if (!s.inside(v)) {
+                        std::fill(data, data + TT, 0.0f), std::fill(signal, signal + TT, 0.0f);
+                        for (auto& n : w.noise)
+                            if (!n.empty())
+                                std::fill(n.begin() + long(row), n.begin() + long(row + TT), 0.0f);
+                        continue;
+                    }
+                    clock.start();
+                    const std::int32_t r = plan.layout.regionOf[std::size_t(v)];
+                    for (std::size_t t = 0; t < TT; ++t) {
+                        const double amplitude =
+                            r >= 0 ? plan.regionAmplitude[std::size_t(r)][t] : 0.0;
+                        signal[t] = float(s.baseline + amplitude);
+                        w.acc[t] = signal[t];
+                    }
+                    clock.addTo(bs.seconds[kNoiseKinds]);
+                    auto addComponent = [&](int k) {
+                        float* out = w.noise[std::size_t(k)].data() + row;
+                        for (std::size_t t = 0; t < TT; ++t) {
+                            out[t] = float(w.values[t]);
+                            w.acc[t] += out[t];
+                        }
+                    };
+                    if (plan.present[kSystem] && !plan.rician) {
+                        clock.start();
+                        noise::systemNoise(s.seed, std::uint64_t(v), systemSd, w.values.data(), TT);
+                        addComponent(kSystem);
+                        clock.addTo(bs.seconds[kSystem]);
+                    }
+                    if (plan.ar) {
+                        clock.start();
+                        plan.ar->generate(s.seed, std::uint64_t(v), w.values.data(), TT);
+                        addComponent(kTemporal);
+                        clock.addTo(bs.seconds[kTemporal]);
+                    }
+                    if (plan.drift) {
+                        clock.start();
+                        if (w.extra.size() < plan.drift->functions())
+                            w.extra.resize(plan.drift->functions());
+                        plan.drift->generate(s.seed, std::uint64_t(v), w.values.data(),
+                                             w.extra.data());
+                        addComponent(kDrift);
+                        clock.addTo(bs.seconds[kDrift]);
+                    }
+                    if (plan.physiological) {
+                        clock.start();
+                        plan.physiological->generate(s.seed, std::uint64_t(v), w.values.data());
+                        addComponent(kPhysiological);
+                        clock.addTo(bs.seconds[kPhysiological]);
+                    }
+                    if (plan.spatial) {
+                        float* out = w.noise[kSpatial].data() + row;
+                        for (std::size_t t = 0; t < TT; ++t) {
+                            out[t] = field[t * std::size_t(V) + std::size_t(v)];
+                            w.acc[t] += out[t];
+                        }
+                    }
+                    if (plan.rician) {
+                        clock.start();
+                        std::copy(w.acc.begin(), w.acc.end(), w.values.begin());  // S
+                        if (w.extra.size() < TT) w.extra.resize(TT);
+                        noise::applyRicianNoise(s.seed, std::uint64_t(v), systemSd, w.acc.data(),
+                                                w.extra.data(), TT);
+                        float* out = w.noise[kSystem].data() + row;
+                        for (std::size_t t = 0; t < TT; ++t)
+                            out[t] = float(double(float(w.acc[t])) - w.values[t]);
+                        clock.addTo(bs.seconds[kSystem]);
+                    }
+                    for (std::size_t t = 0; t < TT; ++t) data[t] = float(w.acc[t]);
+                    // What was realised in this voxel.
+                    ++bs.voxels;
+                    for (int k = 0; k < kNoiseKinds; ++k)
+                        if (plan.present[std::size_t(k)])
+                            bs.componentSd[std::size_t(k)] +=
+                                temporalSd(w.noise[std::size_t(k)].data() + row, TT);
+                    if (lags)
+                        addAutocorrelations(w.noise[kTemporal].data() + row, TT,
+                                            bs.autocorrelation);
+                    double sum = 0, squares = 0;
+                    for (std::size_t t = 0; t < TT; ++t) {
+                        const double d = double(data[t]) - double(signal[t]);
+                        sum += d, squares += d * d;
+                    }
+                    bs.noiseSd += sdOfSums(sum, squares, TT);
+                }
+                // Out, volume by volume: each volume receives the block's voxels as one run.
+                auto store = [&](const std::vector<float>& from, float* to) {
+                    for (std::size_t t = 0; t < TT; ++t)
+                        for (std::int64_t v = v0; v < v1; ++v)
+                            to[t * std::size_t(V) + std::size_t(v)] =
+                                from[std::size_t(v - v0) * TT + t];
+                };
+                store(w.data, run.data.data());
+                if (signalArray) store(w.signal, signalArray->values.data());
+                for (int k = 0; k < kNoiseKinds; ++k)
+                    if (noiseArrays[std::size_t(k)] && k != kSpatial)
+                        store(w.noise[std::size_t(k)], noiseArrays[std::size_t(k)]->values.data());
+            }
+        },
+        {&options.progress, plan.spatial ? 0.5 : 0.0, plan.spatial ? 0.5 : 1.0});
 
     // Reduce in block order.
     BlockSums total;
@@ -453,6 +497,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     run.realised["components"] = components;
     run.realised["noise_sd"] = total.noiseSd / n;
     // Thread time spread over the threads: about the wall time of each part.
+    if (!options.timings) return;
     run.timings.push_back({"signal", total.seconds[kNoiseKinds] / threads});
     for (int k = 0; k < kNoiseKinds; ++k)
         if (plan.present[std::size_t(k)])

@@ -27,6 +27,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ namespace simtrove::scenario {
 struct GenerateOptions {
     int threads = 0;          // 0: every core
     bool components = false;  // keep the signal and every noise component
+    bool timings = false;     // measure each component's generation (SimulatedRun::timings)
+    // Called now and then from one thread with the share done (0 to 1); may be empty.
+    std::function<void(double)> progress = {};
 };
 
 struct Geometry {
@@ -75,7 +79,8 @@ struct SimulatedRun {
     std::vector<formats::Predictor> design;  // one HRF-convolved predictor per condition
     formats::Protocol events;                // the design's conditions, in volumes
     nlohmann::json realised;
-    std::vector<PhaseTiming> timings;  // generation time per component, then "total"
+    // Generation time per component (with options.timings), then "total" (always).
+    std::vector<PhaseTiming> timings;
 };
 
 // The scenario must come from readScenario() (or plugInMainJob()).

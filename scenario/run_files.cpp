@@ -34,8 +34,8 @@ std::string writeImage(const std::string& path, const SimulatedRun& run,
     formats::OutputFile file(path);
     const std::string problem = formats::writeNiftiVolumes(
         file.temporaryPath(), run.geometry.space(), values, run.geometry.timePoints, description);
-    // The library names the temporary file; the final name is what the user knows.
-    if (!problem.empty()) return path + problem.substr(problem.find(':'));
+    // The writer names the temporary file; the final name is what the user knows.
+    if (!problem.empty()) return path + problem.substr(file.temporaryPath().size());
     return file.commit("the NIfTI image");
 }
 
@@ -45,7 +45,7 @@ std::string writeLabels(const std::string& path, const SimulatedRun& run) {
     space.repetitionTime = 0.0;
     const std::string problem = formats::writeNiftiLabels(file.temporaryPath(), space, run.labels,
                                                           "simulated truth labels");
-    if (!problem.empty()) return path + problem.substr(problem.find(':'));
+    if (!problem.empty()) return path + problem.substr(file.temporaryPath().size());
     return file.commit("the truth map");
 }
 

@@ -278,7 +278,7 @@ Region readRegion(const json& value, const std::string& path, const Scenario& s,
         Object so(*sphere, o.keyPath("sphere"));
         const json* centre = so.find("center_voxel");
         if (!centre) refuse(so.keyPath("center_voxel"), "missing");
-        region.centerVoxel = triple(*centre, so.keyPath("center_voxel"), 0, largest);
+        region.centerVoxel = triple(*centre, so.keyPath("center_voxel"), 0, kMaxAxisVoxels);
         for (std::size_t a = 0; a < 3; ++a)
             if (region.centerVoxel[a] >= s.grid.shape[a])
                 refuse(so.keyPath("center_voxel"),
@@ -293,7 +293,7 @@ Region readRegion(const json& value, const std::string& path, const Scenario& s,
         if (!voxels->is_array() || voxels->empty()) refuse(vp, "expected a list of [x, y, z]");
         for (std::size_t i = 0; i < voxels->size(); ++i) {
             const std::string ip = vp + "[" + std::to_string(i) + "]";
-            const auto p = triple((*voxels)[i], ip, 0, largest);
+            const auto p = triple((*voxels)[i], ip, 0, kMaxAxisVoxels);
             for (std::size_t a = 0; a < 3; ++a)
                 if (p[a] >= s.grid.shape[a])
                     refuse(ip, "lies outside the grid " + gridText(s.grid.shape));

@@ -107,8 +107,12 @@ int main(int argc, char** argv) {
 
     const scenario::Scenario white = whiteScenario(shape, T);
     const scenario::Scenario all = allComponents(white);
-    const double white1 = medianSeconds(repetitions, [&] { scenario::generate(white, {1, false}); });
-    const double white2 = medianSeconds(repetitions, [&] { scenario::generate(white, {2, false}); });
+    const double white1 = medianSeconds(repetitions, [&] {
+        scenario::generate(white, {1, false});
+    });
+    const double white2 = medianSeconds(repetitions, [&] {
+        scenario::generate(white, {2, false});
+    });
     const double all1 = medianSeconds(repetitions, [&] { scenario::generate(all, {1, false}); });
     const double all2 = medianSeconds(repetitions, [&] { scenario::generate(all, {2, false}); });
 
