@@ -151,7 +151,8 @@ NullCalibration calibrate(std::span<const float> t, std::span<const float> p,
 }
 
 std::string calibrationSentence(const std::string& model, const CalibrationLevel& level) {
-    const std::string rate = formatNumber("%.1f", percentText(level.rate));
+    const std::string rate =
+        formatNumber(level.nominal < 0.01 ? "%.2f" : "%.1f", percentText(level.rate));
     const std::string nominal = formatNumber("%.3g", percentText(level.nominal));
     const std::string head = model + " on this run's data: " + rate +
                              " % of the noise voxels above p < " +

@@ -449,7 +449,7 @@ Canvas drawOrthogonal(const ReportResults& r, int statistic) {
         rows.push_back({"through the planted centre", centre});
     }
     rows.push_back({"through the peak (t = " + number("%.2f", s.peakT) + ")", s.peakGrid});
-    const double scale = slicesScale(g, 190);
+    const double scale = slicesScale(g, 290);
     const Plane shapes[3] = {{0, 1, 2, 0}, {0, 2, 1, 0}, {1, 2, 0, 0}};
     double rowWidth = 0, rowHeight = 0;
     for (const Plane& p : shapes) {
@@ -496,7 +496,7 @@ Canvas drawProjections(const ReportResults& r, int statistic) {
     const VolumeGrid& g = r.source.grid;
     const Overlay o = overlayOf(r, statistic);
     const Tail tail = r.summary.tail;
-    const double scale = slicesScale(g, 190);
+    const double scale = slicesScale(g, 290);
     // Projection along `fixed`: the strongest above-threshold t in the tail.
     const Plane planes[3] = {{0, 1, 2, 0}, {0, 2, 1, 0}, {1, 2, 0, 0}};
     constexpr double kLeft = 40, kTop = 70;

@@ -1,5 +1,6 @@
 #include "analysis/html_report.h"
 
+#include <cctype>
 #include <cstdio>
 
 #include "analysis/text_format.h"
@@ -111,7 +112,8 @@ std::string calibrationSection(const NullCalibration& c, const ModelResult& m) {
     std::string html = "<p>Null calibration over the " + std::to_string(c.noiseVoxels) +
                        " noise-only voxels of the truth map:</p>\n<ul>\n";
     for (const CalibrationLevel& l : c.levels) {
-        const std::string sentence = calibrationSentence(noiseModelDescription(m.noiseModel), l);
+        std::string sentence = calibrationSentence(noiseModelDescription(m.noiseModel), l);
+        sentence[0] = char(std::toupper(static_cast<unsigned char>(sentence[0])));
         html += std::string("<li") + (l.asExpected ? ">" : " class=\"warn\">") +
                 htmlEscape(sentence) + ".</li>\n";
     }
@@ -300,8 +302,12 @@ std::string formatHtmlReport(const ReportPage& page, const ReportResults& result
                 "Simtrove " + htmlEscape(results.source.programVersion) + ", " +
                     htmlEscape(results.source.date),
                 false);
-    html += row("Bonferroni threshold", "p &lt; " + pValue(summary.pThreshold) + " (|t| &gt; " +
+    const std::string cut = summary.tail == Tail::Both       ? "|t| &gt; "
+                            : summary.tail == Tail::Positive ? "t &gt; "
+                                                             : "t &lt; ";
+    html += row("Bonferroni threshold", "p &lt; " + pValue(summary.pThreshold) + " (" + cut +
                                             formatNumber("%.2f", summary.tThreshold) + ")");
+    html += row("tail tested", tailName(summary.tail), false);
     html += row("overall tSNR (median of mean / sd)", formatNumber("%.2f", summary.tsnr));
     html += "</table>\n" + simulationSection(results.source.simulation) + figure(page.design);
     for (std::size_t j = 0; j < summary.predictors.size(); ++j)

@@ -128,8 +128,11 @@ Json predictorJson(const PredictorSummary& s, const StatisticResult& r,
     o["z_map"] = files.zMap;
     o["p_map"] = files.pMap;
     o["images"] = {{"slices", imageName(files.slices)},
+                   {"planes", imageName(files.orthogonal)},
+                   {"projections", imageName(files.projections)},
                    {"time_course", imageName(files.timeCourse)},
-                   {"roc", imageName(files.roc)}};
+                   {"roc", imageName(files.roc)},
+                   {"calibration", imageName(files.calibration)}};
     return o;
 }
 

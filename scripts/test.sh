@@ -24,7 +24,8 @@ ctest --test-dir build/release --output-on-failure -j"$jobs" "$@"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSIMTROVE_WERROR=ON \
       -DSIMTROVE_SANITIZE=ON -DSIMTROVE_BUILD_BENCH=OFF
 cmake --build build/sanitize -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build/sanitize --output-on-failure -j"$jobs" "$@"
 
 # The Python module, installed as the README says, then its tests (a minute or

@@ -7,12 +7,19 @@
 //   FitPerVoxelSvd     baseline: a fresh decomposition per voxel with the
 //                      library's svd_least_squares_fit (on 2000 voxels; compare
 //                      the per-voxel rate, items/s, with FitVolume)
-//   CommandAgainstSimulation
+//   FitVolumeAr1       AR(1): rho of every voxel from the OLS residuals, then
+//                      the prewhitened fit (compare with FitVolume)
+//   Analyse / Render   the two phases of a report with a contrast and a truth
+//                      map: analyseReport(), then renderReport() writing every
+//                      map, figure and the page into a scratch folder
+//   CommandAgainstSimulation/0 and /1
 //                      the main job with tavimo-standin (baseline), then
 //                      `tavimo-standin report` on its output with a contrast
-//                      and the truth map beside it (the cluster sphere); the
-//                      time is the report's, the counter report/simulation
-//                      the ratio of the two in the same run
+//                      and the truth map beside it (the cluster sphere), by
+//                      ordinary least squares (/0) or with --noise-model ar1
+//                      --high-pass 128 (/1); the time is the report's, the
+//                      counter report/simulation the ratio of the two in the
+//                      same run
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -23,6 +30,8 @@
 #include <vector>
 
 #include "analysis/glm.h"
+#include "analysis/prewhitening.h"
+#include "analysis/report_command.h"
 #include "analysis/summary.h"
 #include "formats/nifti.h"
 #include "numerics/arrays/arrays.h"
@@ -87,6 +96,53 @@ void Summarise(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * std::int64_t(kGrid.voxels()));
 }
 
+void FitVolumeAr1(benchmark::State& state) {
+    const GlmModel m = model();
+    for (auto _ : state) {
+        const std::vector<float> rho =
+            estimateAutocorrelation(m, data().samples, autocorrelationBias(m));
+        auto maps = fitVoxelsAr1(m, data().samples, rho, {}, -1);
+        benchmark::DoNotOptimize(maps.value().t.data());
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(kGrid.voxels()));
+}
+
+ReportInput benchInput() {
+    ReportInput in;
+    in.dataLabel = "bench.vtc";
+    in.designLabel = "bench.rtc";
+    in.grid = kGrid;
+    in.volumes = kVolumes;
+    in.samples = data().samples;
+    in.design.names = {"A", "B"};
+    in.design.volumes = kVolumes;
+    in.design.values = data().predictors;
+    in.contrasts = {"AvB: A - B"};
+    in.truth.assign(kGrid.voxels(), 0);
+    in.truth[kGrid.index(29, 20, 23)] = 1;
+    in.date = "bench";
+    return in;
+}
+
+void Analyse(benchmark::State& state) {
+    const ReportInput in = benchInput();
+    for (auto _ : state) {
+        auto r = analyseReport(in);
+        benchmark::DoNotOptimize(r.value().statistics.data());
+    }
+}
+
+void Render(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const auto results = analyseReport(benchInput());
+    const fs::path dir = fs::temp_directory_path() / "simtrove_render_bench";
+    for (auto _ : state) {
+        const std::string error = renderReport(results.value(), dir.string(), nullptr);
+        if (!error.empty()) state.SkipWithError(error.c_str());
+    }
+    fs::remove_all(dir);
+}
+
 // The basis callback sees only x (the volume number); the design is global here.
 void designBasis(float x, float p[], int np) {
     const int t = int(x);
@@ -147,10 +203,11 @@ void CommandAgainstSimulation(benchmark::State& state) {
         }
         const std::string written =
             simtrove::formats::writeNiftiFile((dir / "Simulated_truth.nii.gz").string(), g, truth);
-        const double r = secondsOf(program + " report " + (dir / "Simulated.vtc").string() +
-                                   " --design " + (dir / "plugin_created.rtc").string() +
-                                   " --contrast 'TvR: Task - Rest' --out " +
-                                   (dir / "report").string() + " > /dev/null 2>&1");
+        const std::string model = state.range(0) ? " --noise-model ar1 --high-pass 128" : "";
+        const double r =
+            secondsOf(program + " report " + (dir / "Simulated.vtc").string() + " --design " +
+                      (dir / "plugin_created.rtc").string() + " --contrast 'TvR: Task - Rest'" +
+                      model + " --out " + (dir / "report").string() + " > /dev/null 2>&1");
         if (s < 0.0 || r < 0.0 || !written.empty()) {
             state.SkipWithError("a tavimo-standin run failed");
             break;
@@ -166,8 +223,16 @@ void CommandAgainstSimulation(benchmark::State& state) {
 BENCHMARK(ReadSamples)->Unit(benchmark::kMillisecond);
 BENCHMARK(FitVolume)->Unit(benchmark::kMillisecond);
 BENCHMARK(Summarise)->Unit(benchmark::kMillisecond);
+BENCHMARK(FitVolumeAr1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Analyse)->Unit(benchmark::kMillisecond);
+BENCHMARK(Render)->Unit(benchmark::kMillisecond);
 BENCHMARK(FitPerVoxelSvd)->Unit(benchmark::kMillisecond);
-BENCHMARK(CommandAgainstSimulation)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(CommandAgainstSimulation)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "analysis/report_command.h"
 
 #include <gtest/gtest.h>
+#include <nifti1_io.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -128,6 +129,24 @@ TEST(ReportCommand, WritesEveryFileOfTheFolder) {
                          "planes_Task.png", "mip_Task.png", "timecourse_Task.png",
                          "timecourse_Task.svg", "tsnr.png", "report.html", "report.json"}));
     for (const std::string& p : written) EXPECT_GT(fs::file_size(p), 100u) << p;
+    // The maps' headers as the system's NIfTI library reads them: t with its
+    // degrees of freedom (12 volumes, Task and the constant), z and p.
+    const struct {
+        const char* file;
+        int intent;
+        float p1;
+    } maps[] = {{"tmap_Task.nii.gz", NIFTI_INTENT_TTEST, 10.0f},
+                {"zmap_Task.nii.gz", NIFTI_INTENT_ZSCORE, 0.0f},
+                {"pmap_Task.nii.gz", NIFTI_INTENT_PVAL, 0.0f}};
+    for (const auto& m : maps) {
+        nifti_image* image = nifti_image_read((dir / m.file).string().c_str(), 0);
+        ASSERT_NE(image, nullptr) << m.file;
+        EXPECT_EQ(image->intent_code, m.intent) << m.file;
+        EXPECT_EQ(image->intent_p1, m.p1) << m.file;
+        EXPECT_EQ(image->ndim, 3) << m.file;
+        EXPECT_NE(std::string(image->descrip).find("predictor Task"), std::string::npos);
+        nifti_image_free(image);
+    }
 
     std::ostringstream out, err;
     EXPECT_EQ(runReport({(dir / "missing.vtc").string(), "--design", "d.rtc"}, out, err), 2);
