@@ -171,6 +171,19 @@ void bindSimulation(py::module_& m) {
         py::arg("text"), py::arg("folder"), py::arg("seed"), py::arg("threads"),
         py::arg("components"), "Runs a scenario given as JSON text; paths relative to folder.");
     m.def(
+        "check",
+        [](const std::string& text, const std::string& folder) {
+            nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+            if (document.is_discarded()) throw std::invalid_argument("scenario: not JSON");
+            formats::Result<scenario::Scenario> read = scenario::readScenario(document, folder);
+            if (!read) throw std::invalid_argument(read.error());
+            if (std::string problem = scenario::memoryProblem(read.value(), false);
+                !problem.empty())
+                throw std::invalid_argument(problem);
+        },
+        py::arg("text"), py::arg("folder"),
+        "Checks a scenario as simulate does, without running it (ValueError: why not).");
+    m.def(
         "simulate_file",
         [](const std::string& path, std::optional<std::uint64_t> seed, std::optional<int> threads,
            bool components) {

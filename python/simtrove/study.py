@@ -125,6 +125,22 @@ def _tasks(scenario, folder, seeds, vary, analyses, threads):
     return tasks
 
 
+def _check(scenario, folder, vary):
+    """Refuses the study before any run when one of its scenarios cannot be run."""
+    from . import _core
+
+    keys = list(vary)
+    for combo in itertools.product(*(vary[k] for k in keys)):
+        changed = copy.deepcopy(scenario)
+        for key, value in zip(keys, combo):
+            set_key(changed, key, value)
+        try:
+            _core.check(json.dumps(changed), folder)
+        except ValueError as e:
+            where = ", ".join(f"{k} = {v!r}" for k, v in zip(keys, combo))
+            raise ValueError(f"{e} (with {where})" if where else str(e)) from None
+
+
 def _combinations(vary):
     count = 1
     for values in vary.values():
@@ -188,8 +204,8 @@ def study(scenario, *, seeds, vary=None, analyses, client=None, processes=None, 
     for key, values in vary.items():
         if not isinstance(values, (list, tuple)) or not values:
             raise ValueError(f"vary {key}: expected a non-empty list of values")
-        set_key(copy.deepcopy(scenario), key, values[0])  # a bad key path fails here
     analyses = _analyses(analyses)
+    _check(scenario, folder, vary)
     show = wanted(progress)
     if client is not None:
         # One thread per run: the cluster's workers run runs side by side.
