@@ -7,8 +7,9 @@
 //   (b, component << 16 | attempt, stream low word, stream high word)
 // under the key (seed low word, seed high word). Any block can be computed on
 // its own, so a value depends only on where it is, never on the number of
-// threads, the order of work or the platform. `attempt` numbers the further
-// blocks a rejection method may need for the same position (normal_transform.h).
+// threads, the order of work or the platform. `attempt` is 0 for every draw
+// made today (normal_transform.h needs one block per four normals); it leaves
+// room for methods that need further blocks for the same positions.
 #pragma once
 
 #include <array>

@@ -343,8 +343,10 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const std::size_t blockFloats = std::size_t(kVoxelBlock) * TT;
     const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
 
+    // Chunks of 32 blocks (512 voxels): neighbouring blocks of different
+    // threads would share the cache lines of every volume they write.
     parallelFor(
-        blocks, 1, threads,
+        blocks, 32, threads,
         [&](std::int64_t begin, std::int64_t end, int worker) {
             Scratch& w = scratch[std::size_t(worker)];
             if (w.data.size() != blockFloats) {  // once per worker
@@ -519,11 +521,13 @@ void generatePlugIn(const Plan& plan, const GenerateOptions& options, SimulatedR
     simulation::drawNoiseSamples(run.data.data(), samples, &seed, simulation::chosenNoiseKernel());
     run.timings.push_back({"system", secondsSince(start)});
     start = Clock::now();
-    std::vector<float> signal(samples, simulation::kBaseline);
+    // Which predictor each voxel's signal follows (the last write wins, as in the
+    // plug-in), so that the signal need not be kept unless asked for.
+    std::vector<const float*> predictorOf(std::size_t(V), nullptr);
     auto write = [&](std::int64_t v, std::int64_t t, const float* predictor) {
         const std::size_t i = std::size_t(t) * std::size_t(V) + std::size_t(v);
         run.data[i] = simulation::signalSample(predictor[t], simulation::drawNoise(&seed));
-        signal[i] = simulation::signalSample(predictor[t], 0.0f);
+        predictorOf[std::size_t(v)] = predictor;
     };
     for (const Region& region : s.regions) {
         const float* predictor = plan.design[std::size_t(region.conditionIndex)].values.data();
@@ -546,24 +550,36 @@ void generatePlugIn(const Plan& plan, const GenerateOptions& options, SimulatedR
         }
     }
     run.timings.push_back({"signal", secondsSince(start)});
-    // Realised: the system noise is the data minus the signal.
-    std::vector<float> noise(samples);
-    for (std::size_t i = 0; i < samples; ++i)
-        noise[i] = float(double(run.data[i]) - double(signal[i]));
-    double sdSum = 0;
-    std::vector<float> course(static_cast<std::size_t>(T));
-    for (std::int64_t v = 0; v < V; ++v) {
-        for (std::int64_t t = 0; t < T; ++t)
-            course[std::size_t(t)] = noise[std::size_t(t) * std::size_t(V) + std::size_t(v)];
-        sdSum += temporalSd(course.data(), std::size_t(T));
-    }
-    const double sd = sdSum / double(V);
-    run.realised["components"] = {{"system", {{"sd", sd}}}};
-    run.realised["noise_sd"] = sd;
+    // The noise-free sample and the system noise (the data minus it) of (v, t).
+    auto signalAt = [&](std::size_t v, std::size_t t) {
+        return predictorOf[v] ? simulation::signalSample(predictorOf[v][t], 0.0f)
+                              : simulation::kBaseline;
+    };
+    const std::size_t TT = std::size_t(T), VV = std::size_t(V);
     if (options.components) {
+        std::vector<float> signal(samples), noise(samples);
+        for (std::size_t t = 0; t < TT; ++t)
+            for (std::size_t v = 0; v < VV; ++v) {
+                const std::size_t i = t * VV + v;
+                signal[i] = signalAt(v, t);
+                noise[i] = float(double(run.data[i]) - double(signal[i]));
+            }
         run.components.push_back({"signal", std::move(signal)});
         run.components.push_back({"system", std::move(noise)});
     }
+    // Realised: the temporal sd of the data minus the signal, per voxel, from
+    // sums kept for every voxel while the volumes go by in order.
+    std::vector<double> sums(VV, 0.0), squares(VV, 0.0);
+    for (std::size_t t = 0; t < TT; ++t)
+        for (std::size_t v = 0; v < VV; ++v) {
+            const double d = double(run.data[t * VV + v]) - double(signalAt(v, t));
+            sums[v] += d, squares[v] += d * d;
+        }
+    double sdSum = 0;
+    for (std::size_t v = 0; v < VV; ++v) sdSum += sdOfSums(sums[v], squares[v], TT);
+    const double sd = sdSum / double(V);
+    run.realised["components"] = {{"system", {{"sd", sd}}}};
+    run.realised["noise_sd"] = sd;
 }
 
 }  // namespace

@@ -491,23 +491,33 @@ formats::Result<Scenario> readScenario(const json& document, const fs::path& bas
 formats::Result<Scenario> readScenarioFile(const fs::path& path) {
     formats::Result<std::string> bytes = formats::readFileBytes(path.string());
     if (!bytes) return formats::Result<Scenario>::failure(bytes.error());
-    json document = json::parse(bytes.value(), nullptr, false);
-    if (document.is_discarded())
-        return formats::Result<Scenario>::failure(path.string() + ": not JSON");
+    json document;
+    try {
+        document = json::parse(bytes.value());
+    } catch (const json::parse_error& e) {
+        // "[json.exception.parse_error.101] parse error at line 3, column 5: ..."
+        const std::string what = e.what();
+        const std::size_t at = what.find("] ");
+        return formats::Result<Scenario>::failure(
+            path.string() +
+            ": not JSON: " + (at == std::string::npos ? what : what.substr(at + 2)));
+    }
     return readScenario(document, path.parent_path());
 }
 
 std::uint64_t runBytes(const Scenario& s, bool components) {
-    const std::uint64_t voxels = std::uint64_t(s.grid.voxels());
-    const std::uint64_t samples = voxels * std::uint64_t(s.timePoints);
-    std::uint64_t arrays = 1;
+    // In double first: sizes near the limits would overflow 64 bits.
+    const double voxels = double(s.grid.voxels());
+    double arrays = 1;
     if (components) {
         arrays += 1;  // the signal
         const Noise& n = s.noise;
-        arrays += std::uint64_t(bool(n.system)) + bool(n.temporal) + bool(n.drift) +
+        arrays += double(bool(n.system)) + bool(n.temporal) + bool(n.drift) +
                   bool(n.physiological) + bool(n.spatial);
     }
-    return samples * sizeof(float) * arrays + voxels * (sizeof(std::int16_t) + 64);
+    const double bytes = voxels * double(s.timePoints) * sizeof(float) * arrays +
+                         voxels * double(sizeof(std::int16_t) + 64);
+    return bytes >= 1.8e19 ? UINT64_MAX : std::uint64_t(bytes);
 }
 
 std::string memoryProblem(const Scenario& s, bool components) {

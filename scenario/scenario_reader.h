@@ -31,7 +31,8 @@ formats::Result<Scenario> readScenario(const nlohmann::json& document,
                                        const std::filesystem::path& baseFolder);
 
 // The file's JSON, paths relative to its folder; errors as above, or
-// "PATH: cannot read ..." / "PATH: not JSON: ..." for the file itself.
+// "PATH: cannot read ..." / "PATH: not JSON: parse error at line L, column C: ..."
+// for the file itself.
 formats::Result<Scenario> readScenarioFile(const std::filesystem::path& path);
 
 // Bytes the run would take in memory (the data, the labels, and with
