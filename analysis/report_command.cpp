@@ -411,19 +411,30 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
         err << "tavimo-standin report: " << input.error() << "\n";
         return kExitError;
     }
-    std::vector<std::string> written;
-    const Result<ReportSummary> summary =
-        writeReport(input.value(), options.value().outDir, &written);
-    for (const std::string& path : written) err << "tavimo-standin: wrote " << path << "\n";
-    if (!summary) {
-        err << "tavimo-standin report: " << summary.error() << "\n";
+    const Result<ReportResults> results = analyseReport(input.value());
+    if (!results) {
+        err << "tavimo-standin report: " << results.error() << "\n";
         return kExitError;
     }
-    if (!summary.value().predictors.empty() && summary.value().predictors[0].contrast &&
-        options.value().contrasts.empty())
+    std::vector<std::string> written;
+    const std::string error = renderReport(results.value(), options.value().outDir, &written);
+    for (const std::string& path : written) err << "tavimo-standin: wrote " << path << "\n";
+    if (!error.empty()) {
+        err << "tavimo-standin report: " << error << "\n";
+        return kExitError;
+    }
+    const ReportResults& r = results.value();
+    if (r.model.automaticContrasts)
         out << "The conditions fill the run: each is tested against the others.\n";
-    for (const PredictorSummary& s : summary.value().predictors)
-        out << statisticLines(s, summary.value());
+    for (std::size_t j = 0; j < r.summary.predictors.size(); ++j) {
+        out << statisticLines(r.summary.predictors[j], r.summary);
+        // The null calibration at the first level, in words.
+        const std::optional<NullCalibration>& c = r.statistics[j].calibration;
+        if (c && !c->levels.empty())
+            out << "  "
+                << calibrationSentence(noiseModelDescription(r.model.noiseModel), c->levels[0])
+                << "\n";
+    }
     return 0;
 }
 

@@ -17,8 +17,9 @@
 // report.json (NAME: the statistic's name with every character other than
 // letters, digits, '-' and '_' replaced by '_', made unique). Every file
 // appears under its name only when complete (formats/output_file.h). Each
-// file written is named on `err` as "tavimo-standin: wrote PATH"; a line per
-// statistic goes to `out`. The truth map is MAP, else DATA's truthPathFor()
+// file written is named on `err` as "tavimo-standin: wrote PATH"; the lines of
+// each statistic go to `out` (statisticLines(), then with a truth map the null
+// calibration at p < 0.05 in words). The truth map is MAP, else DATA's truthPathFor()
 // when that file exists; the simulation's parameters come from DATA's sidecar
 // (simulation_sidecar.h). Exit status 0, or 2 with one line
 // "tavimo-standin report: what" on `err`.
