@@ -7,6 +7,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "noise/ar_noise.h"
@@ -70,7 +71,16 @@ void parallelFor(std::int64_t count, std::int64_t chunk, int threads, Body&& bod
         }
     };
     std::vector<std::thread> pool;
-    for (int w = 1; w < threads; ++w) pool.emplace_back(work, w);
+    // Work is taken in turn, so fewer threads than asked (none to spare, or
+    // fewer chunks than threads) only take longer.
+    const std::int64_t useful = std::min<std::int64_t>(threads, (count + chunk - 1) / chunk);
+    for (std::int64_t w = 1; w < useful; ++w) {
+        try {
+            pool.emplace_back(work, int(w));
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
     work(0);
     for (std::thread& t : pool) t.join();
     if (failure) std::rethrow_exception(failure);
