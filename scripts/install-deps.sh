@@ -8,7 +8,7 @@ packages=(build-essential cmake binutils libgtest-dev libgmock-dev libbenchmark-
           libcli11-dev librandom123-dev libcairo2-dev fonts-dejavu-core
           pybind11-dev python3-pybind11 python3-dev python3-venv python3-pip python3-pytest
           python3-numpy python3-scipy python3-nibabel python3-pandas python3-matplotlib
-          python3-distributed "$@")
+          python3-distributed python3-setuptools python3-wheel "$@")
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
