@@ -288,11 +288,11 @@ struct ReportCommandLine {
     bool perVoxel = false;
 };
 
-std::unique_ptr<ReportCommandLine> makeReportCommandLine() {
+std::unique_ptr<ReportCommandLine> makeReportCommandLine(const std::string& program) {
     auto line = std::make_unique<ReportCommandLine>();
     CLI::App& app = line->app;
     ReportOptions& o = line->options;
-    cli::configureApp(app, "tavimo-standin report");
+    cli::configureApp(app, program);
     app.description(kReportDescription);
     app.footer("\nExit status: 0 when the report was written, 2 on errors.");
     app.add_option("DATA", line->data, "the data: a .vtc file or a .nii/.nii.gz image")
@@ -356,12 +356,13 @@ std::unique_ptr<ReportCommandLine> makeReportCommandLine() {
 
 }  // namespace
 
-Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args) {
+Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args,
+                                           const std::string& program) {
     using R = Result<ReportOptions>;
-    std::unique_ptr<ReportCommandLine> line = makeReportCommandLine();
+    std::unique_ptr<ReportCommandLine> line = makeReportCommandLine(program);
     const cli::ParseOutcome outcome = cli::parseArguments(line->app, args);
     if (outcome.kind == cli::ParseOutcome::Kind::Error)
-        return R::failure(outcome.text + " (see tavimo-standin report --help)");
+        return R::failure(outcome.text + " (see " + program + " --help)");
     ReportOptions options = line->options;
     if (outcome.kind == cli::ParseOutcome::Kind::Print) {
         options.help = true;
@@ -413,8 +414,8 @@ Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args)
     return options;
 }
 
-std::string reportUsage() {
-    return makeReportCommandLine()->app.help();
+std::string reportUsage(const std::string& program) {
+    return makeReportCommandLine(program)->app.help();
 }
 
 std::string designPathFor(const std::string& dataPath) {
@@ -461,10 +462,11 @@ std::string statisticLines(const PredictorSummary& s, const ReportSummary& summa
     return text;
 }
 
-int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const Result<ReportOptions> options = parseReportArguments(args);
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const std::string& program) {
+    const Result<ReportOptions> options = parseReportArguments(args, program);
     if (!options) {
-        err << "tavimo-standin report: " << options.error() << "\n";
+        err << program << ": " << options.error() << "\n";
         return kExitError;
     }
     if (options.value().help) {
@@ -473,19 +475,21 @@ int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
     Result<ReportInput> input = readInputs(options.value());
     if (!input) {
-        err << "tavimo-standin report: " << input.error() << "\n";
+        err << program << ": " << input.error() << "\n";
         return kExitError;
     }
     const Result<ReportResults> results = analyseReport(input.value());
     if (!results) {
-        err << "tavimo-standin report: " << results.error() << "\n";
+        err << program << ": " << results.error() << "\n";
         return kExitError;
     }
     std::vector<std::string> written;
     const std::string error = renderReport(results.value(), options.value().outDir, &written);
-    for (const std::string& path : written) err << "tavimo-standin: wrote " << path << "\n";
+    // "tavimo-standin: wrote PATH", as the program's other files are named.
+    const std::string writer = program.substr(0, program.find(' '));
+    for (const std::string& path : written) err << writer << ": wrote " << path << "\n";
     if (!error.empty()) {
-        err << "tavimo-standin report: " << error << "\n";
+        err << program << ": " << error << "\n";
         return kExitError;
     }
     const ReportResults& r = results.value();

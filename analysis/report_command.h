@@ -24,7 +24,7 @@
 // words). The truth map is MAP, else DATA's truthPathFor() when that file
 // exists; the simulation's parameters come from DATA's sidecar
 // (simulation_sidecar.h). Exit status 0, or 2 with one line
-// "tavimo-standin report: what" on `err`.
+// "PROGRAM: what" on `err` (PROGRAM "tavimo-standin report" or "simtrove report").
 #pragma once
 
 #include <iosfwd>
@@ -54,8 +54,11 @@ struct ReportOptions {
     Tail tail = Tail::Positive;
 };
 
-formats::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args);
-std::string reportUsage();
+// `program` names the command in the help, the version and every error line.
+inline constexpr const char* kStandinReport = "tavimo-standin report";
+formats::Result<ReportOptions> parseReportArguments(const std::vector<std::string>& args,
+                                                    const std::string& program = kStandinReport);
+std::string reportUsage(const std::string& program = kStandinReport);
 
 // NAME_design.rtc beside DATA (NAME.vtc, NAME.nii or NAME.nii.gz): the design
 // matrix the stand-in writes beside every saved VTC.
@@ -76,6 +79,7 @@ std::string renderReport(const ReportResults& results, const std::string& outDir
 // and the ROC area.
 std::string statisticLines(const PredictorSummary& s, const ReportSummary& summary);
 
-int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runReport(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+              const std::string& program = kStandinReport);
 
 }  // namespace simtrove::analysis

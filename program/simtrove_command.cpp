@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <new>
 #include <ostream>
 
 #include "analysis/report_command.h"
+#include "cli/command_line.h"
 #include "scenario/bids_files.h"
 #include "scenario/generator.h"
 #include "scenario/run_files.h"
@@ -112,67 +114,76 @@ int simulate(const SimulateOptions& o, std::ostream& err) {
     return kExitDone;
 }
 
-int report(std::vector<std::string> args, std::ostream& out, std::ostream& err) {
-    bool hasDesign = false;
-    std::string data;
-    for (const std::string& a : args) {
-        if (a == "--design" || a.rfind("--design=", 0) == 0) hasDesign = true;
-        if (data.empty() && !a.empty() && a[0] != '-') data = a;
+// The top level: help and version, or which command to run.
+std::unique_ptr<CLI::App> topLevel() {
+    auto app = std::make_unique<CLI::App>();
+    cli::configureApp(*app, "simtrove");
+    app->description("Simulates fMRI runs from scenario files and reports on them.");
+    app->footer(
+        "\nCommands:\n"
+        "  simulate [SCENARIO.json] [OPTION]...   run a scenario (without one: the plug-in's main\n"
+        "                                         job) and write its files\n"
+        "  report DATA [OPTION]...                analyse simulated data (see simtrove report "
+        "--help)\n\nExit status: 0 when done, 2 on errors.");
+    return app;
+}
+
+std::unique_ptr<CLI::App> simulateCommandLine(SimulateOptions& o) {
+    auto app = std::make_unique<CLI::App>();
+    cli::configureApp(*app, "simtrove simulate");
+    app->description(
+        "Runs the scenario (without one: the plug-in's main job) and writes the run's files.");
+    app->add_option("SCENARIO", o.scenario, "scenario file (JSON)")->type_name("");
+    app->add_option("--out", o.out, "output folder (default: the current folder)")
+        ->type_name("DIR");
+    app->add_option("--bids", o.bids,
+                    "write every subject and run as a BIDS dataset into this folder instead")
+        ->type_name("DIR");
+    app->add_option("--threads", o.threads, "threads (default: every core)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 4096).description(""));
+    app->add_flag("--components", o.components, "also write the signal and each noise component");
+    app->add_flag("--timings", o.timings, "print the time of each part on standard error");
+    app->footer("\nExit status: 0 when the files were written, 2 on errors.");
+    return app;
+}
+
+// Help and version texts go to `out` (exit 0), errors to `err` (exit 2).
+int finishParse(const cli::ParseOutcome& outcome, const std::string& program, std::ostream& out,
+                std::ostream& err) {
+    if (outcome.kind == cli::ParseOutcome::Kind::Print) {
+        out << outcome.text;
+        return kExitDone;
     }
-    if (!hasDesign && !data.empty()) {
-        std::error_code error;
-        const std::string design = designPathFor(data);
-        if (fs::exists(design, error)) {
-            args.push_back("--design");
-            args.push_back(design);
-        }
-    }
-    return analysis::runReport(args, out, err);
+    err << program << ": " << outcome.text << " (see " << program << " --help)\n";
+    return kExitError;
 }
 
 }  // namespace
 
-std::string designPathFor(const std::string& dataPath) {
-    std::string base = dataPath;
-    for (const char* extension : {".nii.gz", ".nii", ".vtc"}) {
-        const std::string e = extension;
-        if (base.size() > e.size() && base.compare(base.size() - e.size(), e.size(), e) == 0) {
-            base.resize(base.size() - e.size());
-            break;
-        }
-    }
-    return base + "_design.rtc";
-}
-
 int runSimtrove(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Simulates fMRI runs from scenario files.", "simtrove"};
-    app.set_version_flag("--version", "simtrove 2.0");
-    app.require_subcommand(1);
-    SimulateOptions o;
-    CLI::App* sim = app.add_subcommand(
-        "simulate", "Run a scenario (without one: the plug-in's main job) and write its files.");
-    sim->add_option("scenario", o.scenario, "Scenario file (JSON)");
-    sim->add_option("--out", o.out, "Output folder (default: the current folder)");
-    sim->add_option("--bids", o.bids,
-                    "Write every subject and run as a BIDS dataset into this folder instead");
-    sim->add_option("--threads", o.threads, "Threads (default: every core)")
-        ->check(CLI::Range(1, 4096));
-    sim->add_flag("--components", o.components, "Also write the signal and each noise component");
-    sim->add_flag("--timings", o.timings, "Print the time of each part on standard error");
-    CLI::App* rep = app.add_subcommand("report", "Report on simulated data (see report --help).");
-    rep->prefix_command();
-    rep->set_help_flag();  // the report prints its own help
-
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::ParseError& e) {
-        const int code = app.exit(e, out, err);
-        return code == 0 ? kExitDone : kExitError;
+    const std::string command = args.empty() ? std::string() : args.front();
+    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
+    if (command == "report") return analysis::runReport(rest, out, err, "simtrove report");
+    if (command == "simulate") {
+        SimulateOptions o;
+        std::unique_ptr<CLI::App> app = simulateCommandLine(o);
+        const cli::ParseOutcome outcome = cli::parseArguments(*app, rest);
+        if (outcome.kind != cli::ParseOutcome::Kind::Run)
+            return finishParse(outcome, "simtrove simulate", out, err);
+        o.progress = &err == &std::cerr && isatty(STDERR_FILENO);
+        return simulate(o, err);
     }
-    if (rep->parsed()) return report(rep->remaining(), out, err);
-    o.progress = &err == &std::cerr && isatty(STDERR_FILENO);
-    return simulate(o, err);
+    if (!command.empty() && command[0] != '-')
+        return finishParse({cli::ParseOutcome::Kind::Error, "unknown command \"" + command + "\""},
+                           "simtrove", out, err);
+    std::unique_ptr<CLI::App> app = topLevel();
+    cli::ParseOutcome outcome = cli::parseArguments(*app, args);
+    if (outcome.kind == cli::ParseOutcome::Kind::Run)
+        outcome = {cli::ParseOutcome::Kind::Error, command.empty()
+                                                       ? "no command (simulate or report)"
+                                                       : "unknown command \"" + command + "\""};
+    return finishParse(outcome, "simtrove", out, err);
 }
 
 }  // namespace simtrove::program

@@ -10,8 +10,8 @@
 // refused before anything is allocated or written, with its one line on
 // standard error. --timings prints the time of reading, writing and of each
 // component's generation on standard error, ending with "generation total
-// SECONDS s". report runs the report of simulated data; without --design it
-// takes DATA's NAME_design.rtc beside it when that file exists.
+// SECONDS s". report runs the report of simulated data (analysis/report_command.h;
+// without --design it takes DATA's NAME_design.rtc beside it).
 // Exit status: 0 done, 2 for any error (the report's own statuses pass through).
 #pragma once
 
@@ -26,8 +26,5 @@ inline constexpr int kExitError = 2;
 
 // args: the arguments after the program's name.
 int runSimtrove(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
-
-// DATA's design matrix by name: BASE_design.rtc for BASE.nii.gz, BASE.nii or BASE.vtc.
-std::string designPathFor(const std::string& dataPath);
 
 }  // namespace simtrove::program
