@@ -314,17 +314,18 @@ std::unique_ptr<CommandLine> makeCommandLine() {
     cli::configureApp(line->app, "tavimo-standin");
     line->app.description(kDescription);
     line->app.footer(kFooter);
-    const std::vector<OptionSpec>& specs = optionSpecs();
-    line->values.resize(specs.size());
-    for (std::size_t i = 0; i < specs.size(); ++i) {
-        const OptionSpec& spec = specs[i];
+    const std::vector<OptionSpec>& entries = optionSpecs();
+    line->values.resize(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const OptionSpec& entry = entries[i];
         CLI::Option* option =
-            spec.values == 0 ? line->app.add_flag(spec.name, spec.description)
-                             : line->app.add_option(spec.name, line->values[i], spec.description)
-                                   ->expected(0, spec.values)
-                                   ->type_name(spec.valueNames)
-                                   ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-        option->group(spec.group);
+            entry.values == 0
+                ? line->app.add_flag(entry.name, entry.description)
+                : line->app.add_option(entry.name, line->values[i], entry.description)
+                      ->expected(0, entry.values)
+                      ->type_name(entry.valueNames)
+                      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        option->group(entry.group);
         line->options.push_back(option);
     }
     return line;
@@ -378,12 +379,12 @@ Result<Options> parseCommandLine(const std::vector<std::string>& args) {
         return options;
     }
     std::map<std::string, bool> given;
-    const std::vector<OptionSpec>& specs = optionSpecs();
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    const std::vector<OptionSpec>& entries = optionSpecs();
+    for (std::size_t i = 0; i < entries.size(); ++i) {
         if (line->options[i]->count() == 0) continue;
         std::size_t next = 0;
-        ValueReader reader(line->values[i], next, specs[i].name);
-        if (!specs[i].handle(reader, options, given) && !reader.error.empty())
+        ValueReader reader(line->values[i], next, entries[i].name);
+        if (!entries[i].handle(reader, options, given) && !reader.error.empty())
             return Result<Options>::failure(reader.error);
     }
     if (std::string problem = checkGeometry(options, given["cross"], given["box"]);
