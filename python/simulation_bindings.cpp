@@ -16,6 +16,7 @@
 
 #include "formats/nifti.h"
 #include "formats/protocol.h"
+#include "scenario/bids_files.h"
 #include "scenario/generator.h"
 #include "scenario/run_files.h"
 #include "scenario/scenario_reader.h"
@@ -154,6 +155,20 @@ void bindSimulation(py::module_& m) {
                 {
                     py::gil_scoped_release release;
                     problem = scenario::writeRunFiles(r, folder, &written);
+                }
+                if (!problem.empty()) raiseOsError(problem);
+                return written;
+            },
+            py::arg("folder"))
+        .def(
+            "save_bids",
+            [](const SimulatedRun& r, const std::string& folder) {
+                std::vector<std::string> written;
+                std::string problem;
+                {
+                    py::gil_scoped_release release;
+                    problem = scenario::writeBidsDataset(r.scenario, folder,
+                                                         {0, !r.components.empty()}, &written);
                 }
                 if (!problem.empty()) raiseOsError(problem);
                 return written;

@@ -59,6 +59,14 @@ class Simulation:
         `simtrove simulate` with the same scenario. Returns the paths written."""
         return list(self._run.save(os.fspath(directory)))
 
+    def save_bids(self, directory):
+        """Writes the scenario as a BIDS dataset into `directory`, as
+        `simtrove simulate --bids` does: every subject and run of the scenario
+        (this run is its first), the truth, the design and, when the simulation
+        kept them, the components under derivatives/simtrove. Returns the paths
+        written."""
+        return list(self._run.save_bids(os.fspath(directory)))
+
 
 def simulate_in(scenario, folder, *, seed=None, threads=None, components=False):
     """simulate() of a scenario dict whose relative paths start from `folder`."""

@@ -47,6 +47,19 @@ def test_save_writes_the_programs_bytes(name, program, tmp_path):
     pd.testing.assert_frame_equal(sim.events, events)
     assert list(sim.design.columns) == ["Rest", "Task"] and len(sim.design) == 60
 
+    # The same as a BIDS dataset, with two subjects: every file the program's.
+    two = dict(SCENARIOS[name], subjects=2)
+    scenario_file.write_text(json.dumps(two))
+    done = program("simulate", scenario_file, "--bids", tmp_path / "bids-program", "--components")
+    assert done.returncode == 0, done.stderr
+    simtrove.simulate(two, components=True).save_bids(tmp_path / "bids-python")
+    tree = {p.relative_to(tmp_path / "bids-program") for p in (tmp_path / "bids-program").rglob("*")}
+    assert tree == {p.relative_to(tmp_path / "bids-python")
+                    for p in (tmp_path / "bids-python").rglob("*")}
+    for f in sorted(p for p in tree if (tmp_path / "bids-program" / p).is_file()):
+        assert ((tmp_path / "bids-python" / f).read_bytes() ==
+                (tmp_path / "bids-program" / f).read_bytes()), f
+
 
 def test_data_are_a_view_that_keeps_the_run_alive():
     sim = simtrove.simulate(tiny_scenario(), seed=11, threads=1)
