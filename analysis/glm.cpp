@@ -263,22 +263,27 @@ GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
     for (const FittedContrast& c : contrasts) variances.push_back(c.variance);
     std::vector<double> y(static_cast<std::size_t>(T));
     for (std::size_t v = 0; v < maps.voxels; ++v) {
-        const float* in = samples.data() + v * std::size_t(T);
-        double sum = 0.0;
-        bool constant = true;
-        for (int t = 0; t < T; ++t) {
-            y[std::size_t(t)] = in[t];
-            sum += in[t];
-            constant = constant && in[t] == in[0];
-        }
-        const double mean = sum / T;
-        double squares = 0.0;
-        for (int t = 0; t < T; ++t) squares += (in[t] - mean) * (in[t] - mean);
+        const bool constant = loadVoxel(samples, T, v, y.data(), maps);
         fitVoxel(model, y.data(), constant, contrasts, variances, maps, v);
-        maps.mean[v] = float(mean);
-        maps.sd[v] = T > 1 ? float(std::sqrt(squares / (T - 1))) : 0.0f;
     }
     return maps;
+}
+
+bool loadVoxel(std::span<const float> samples, int T, std::size_t v, double* y, GlmMaps& maps) {
+    const float* in = samples.data() + v * std::size_t(T);
+    double sum = 0.0;
+    bool constant = true;
+    for (int t = 0; t < T; ++t) {
+        y[std::size_t(t)] = in[t];
+        sum += in[t];
+        constant = constant && in[t] == in[0];
+    }
+    const double mean = sum / T;
+    double squares = 0.0;
+    for (int t = 0; t < T; ++t) squares += (in[t] - mean) * (in[t] - mean);
+    maps.mean[v] = float(mean);
+    maps.sd[v] = T > 1 ? float(std::sqrt(squares / (T - 1))) : 0.0f;
+    return constant;
 }
 
 }  // namespace simtrove::analysis

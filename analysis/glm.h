@@ -132,6 +132,10 @@ GlmMaps fitVoxels(const GlmModel& model, std::span<const float> samples,
 
 // Empty maps for `voxels` voxels laid out as fitVoxels() leaves them.
 GlmMaps emptyMaps(const GlmModel& model, std::size_t voxels, int tested, int contrasts);
+// Copies voxel `v`'s time course (`T` samples of `samples`) into `y` as
+// doubles, stores its temporal mean and sd (n - 1) in `maps`, and says whether
+// the course is constant.
+bool loadVoxel(std::span<const float> samples, int T, std::size_t v, double* y, GlmMaps& maps);
 // Fits voxel `v` of `maps` from its time course `y` (model.volumes() values):
 // coefficients, t values, contrast effects and residual sd. `variances` holds
 // c'Cc of each contrast under `model`. The temporal mean and sd are the

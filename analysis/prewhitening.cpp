@@ -195,19 +195,7 @@ Result<GlmMaps> fitVoxelsAr1(const GlmModel& model, std::span<const float> sampl
     };
     std::vector<double> y(std::size_t(T), 0.0);
     for (std::size_t v = 0; v < maps.voxels; ++v) {
-        const float* in = samples.data() + v * std::size_t(T);
-        double sum = 0.0;
-        bool constant = true;
-        for (int t = 0; t < T; ++t) {
-            y[std::size_t(t)] = in[t];
-            sum += in[t];
-            constant = constant && in[t] == in[0];
-        }
-        const double mean = sum / T;
-        double squares = 0.0;
-        for (int t = 0; t < T; ++t) squares += (in[t] - mean) * (in[t] - mean);
-        maps.mean[v] = float(mean);
-        maps.sd[v] = T > 1 ? float(std::sqrt(squares / (T - 1))) : 0.0f;
+        const bool constant = loadVoxel(samples, T, v, y.data(), maps);
         const long step = std::lround(clampRho(rho[v]) / kAutocorrelationStep);
         std::string error;
         const Whitened* w = whitened(step, &error);

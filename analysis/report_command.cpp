@@ -40,18 +40,26 @@ bool parseProbability(const std::string& text, double* p) {
     return true;
 }
 
+}  // namespace
+
+void applyModelOptions(const ReportOptions& options, ReportInput* input) {
+    input->exclude = options.exclude;
+    input->contrasts = options.contrasts;
+    input->levels = options.levels;
+    input->noiseModel = options.noiseModel;
+    input->smoothAutocorrelation = options.smoothAutocorrelation;
+    input->highPassSeconds = options.highPassSeconds;
+    input->tail = options.tail;
+}
+
+namespace {
+
 Result<ReportInput> readInputs(const ReportOptions& options) {
     using R = Result<ReportInput>;
     ReportInput input;
+    applyModelOptions(options, &input);
     input.dataLabel = fs::path(options.data).filename().string();
     input.designLabel = fs::path(options.design).filename().string();
-    input.exclude = options.exclude;
-    input.contrasts = options.contrasts;
-    input.levels = options.levels;
-    input.noiseModel = options.noiseModel;
-    input.smoothAutocorrelation = options.smoothAutocorrelation;
-    input.highPassSeconds = options.highPassSeconds;
-    input.tail = options.tail;
     input.simulation = readSimulationSidecar(options.data);
     if (formats::hasNiftiExtension(options.data)) {
         Result<VolumeSeries> series = readNiftiSeries(options.data);

@@ -60,6 +60,10 @@ formats::Result<ReportOptions> parseReportArguments(const std::vector<std::strin
                                                     const std::string& program = kStandinReport);
 std::string reportUsage(const std::string& program = kStandinReport);
 
+// Carries the options that shape the model and its statistics (exclusions,
+// contrasts, threshold levels, noise model, high-pass, tail) into `input`.
+void applyModelOptions(const ReportOptions& options, ReportInput* input);
+
 // NAME_design.rtc beside DATA (NAME.vtc, NAME.nii or NAME.nii.gz): the design
 // matrix the stand-in writes beside every saved VTC.
 std::string designPathFor(const std::string& dataPath);

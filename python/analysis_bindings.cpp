@@ -203,13 +203,7 @@ py::dict analyse(const FloatArray& data, double repetitionTime, double voxelMm,
         input.truthLabel = "truth";
     }
     input.samples = voxelMajor(data);
-    input.exclude = options.exclude;
-    input.contrasts = options.contrasts;
-    input.levels = options.levels;
-    input.noiseModel = options.noiseModel;
-    input.smoothAutocorrelation = options.smoothAutocorrelation;
-    input.highPassSeconds = options.highPassSeconds;
-    input.tail = options.tail;
+    applyModelOptions(options, &input);
     input.date = "-";  // no page: no clock
     std::vector<std::uint8_t> varying;
     formats::Result<ReportResults> results = [&] {
