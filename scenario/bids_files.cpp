@@ -1,6 +1,7 @@
 #include "scenario/bids_files.h"
 
 #include <filesystem>
+#include <set>
 
 #include "formats/bids_dataset.h"
 #include "scenario/group.h"
@@ -56,9 +57,33 @@ formats::BidsRun bidsRun(const SimulatedRun& run, const std::string& subject, in
 
 }  // namespace
 
+namespace {
+
+// A folder that already holds subjects this dataset does not have would end up
+// as a mix of two datasets, which no listing or validator would explain.
+std::string foreignSubjects(const Scenario& s, const std::string& directory) {
+    std::error_code error;
+    if (!fs::is_directory(directory, error)) return {};
+    std::set<std::string> ours;
+    for (int subject = 1; subject <= s.subjects; ++subject)
+        ours.insert("sub-" + subjectLabel(subject, s.subjects));
+    std::set<std::string> foreign;  // sorted, so the message names the first
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("sub-", 0) == 0 && entry.is_directory(error) && !ours.count(name))
+            foreign.insert(name);
+    }
+    if (foreign.empty()) return {};
+    return directory + ": holds " + *foreign.begin() +
+           ", which this dataset does not have: write into an empty folder or remove it";
+}
+
+}  // namespace
+
 std::string writeBidsDataset(const Scenario& s, const std::string& directory,
                              const GenerateOptions& options, std::vector<std::string>* written,
                              const RunProgress& progress) {
+    if (std::string problem = foreignSubjects(s, directory); !problem.empty()) return problem;
     formats::BidsDatasetWriter writer(directory, {s.name, "simtrove", "2.0", readmeText(s), {}});
     const int total = s.subjects * s.runs;
     int done = 0;

@@ -21,7 +21,8 @@ namespace simtrove::scenario {
 // Called after each run with the runs done and the runs in all.
 using RunProgress = std::function<void(int done, int total)>;
 
-// Empty on success, else the first problem. `written` receives each run's
+// Empty on success, else the first problem. A folder holding a subject that
+// the dataset does not have is refused before anything is written. `written` receives each run's
 // BOLD image and, at the end, the dataset description.
 std::string writeBidsDataset(const Scenario& scenario, const std::string& directory,
                              const GenerateOptions& options,

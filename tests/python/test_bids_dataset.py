@@ -114,6 +114,13 @@ def test_a_subject_is_the_same_whatever_the_number_of_subjects(build_dir, tmp_pa
     draws = "derivatives/simtrove/sub-03/sub-03_variability.json"
     assert (few / draws).read_text() == (many / draws).read_text()
     assert not np.array_equal(load(few / name), load(few / name.replace("03", "02")))
+    # Fewer subjects into the folder of more would leave a mix of two datasets.
+    again = subprocess.run([str(build_dir / "program" / "simtrove"), "simulate",
+                            str(tmp_path / "few" / "scenario.json"), "--bids", str(many)],
+                           capture_output=True, text=True)
+    assert again.returncode == 2
+    assert again.stderr.endswith(f"{many}: holds sub-04, which this dataset does not have: "
+                                 "write into an empty folder or remove it\n")
 
 
 def test_design_from_a_bids_run(build_dir, bids_validator, tmp_path):
