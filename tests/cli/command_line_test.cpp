@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 namespace simtrove::cli {
@@ -14,11 +13,12 @@ std::string declaredVersion() {
     std::ifstream in(std::string(SIMTROVE_SOURCE_DIR) + "/CMakeLists.txt");
     std::stringstream text;
     text << in.rdbuf();
-    std::smatch match;
     const std::string content = text.str();
-    if (!std::regex_search(content, match, std::regex(R"(project\(Simtrove VERSION ([0-9.]+))")))
-        return "(none)";
-    return match[1];
+    const std::string key = "project(Simtrove VERSION ";
+    const std::size_t start = content.find(key);
+    if (start == std::string::npos) return "(none)";
+    const std::size_t from = start + key.size();
+    return content.substr(from, content.find_first_not_of("0123456789.", from) - from);
 }
 
 TEST(CommandLine, VersionTextCarriesProgramProjectAndEveryPartOfTheVersion) {
