@@ -26,36 +26,37 @@ std::vector<double> gaussianKernel(double sigmaVoxels, std::int64_t radius) {
 
 // One separable pass over `lines` lines: output i of a line (outLength of
 // them) is sum_k kernel[k] * input[i + k] along the axis, whose neighbours lie
-// `stride` apart; `inner` neighbouring lines (stride > 1) go together, so the
-// innermost loop is always contiguous. Each output's sum is built from 0 over
-// the taps in their order, in a register: kLanes neighbouring outputs at once,
-// stored once each (the taps' partial sums never go through memory).
-constexpr std::size_t kLanes = 8;
-
+// `stride` apart; `inner` neighbouring lines (inner == stride) go together,
+// so that a line's outputs are one run of memory whose tap k reads the run
+// k * stride further on. Each output's sum is built from 0 over the taps in
+// their order, in registers: `lanes` neighbouring outputs at once, several
+// vectors wide so that the additions of different vectors overlap, and each
+// output stored once.
 #if defined(__GNUC__)
 #define SIMTROVE_ALWAYS_INLINE inline __attribute__((always_inline))
 #else
 #define SIMTROVE_ALWAYS_INLINE inline
 #endif
 
+template <std::size_t lanes>
+SIMTROVE_ALWAYS_INLINE void convolveLanes(const double* source, double* target, std::size_t step,
+                                          const double* w, std::size_t taps) {
+    double sum[lanes] = {};
+    for (std::size_t k = 0; k < taps; ++k) {
+        const double* from = source + k * step;
+        for (std::size_t j = 0; j < lanes; ++j) sum[j] += w[k] * from[j];
+    }
+    for (std::size_t j = 0; j < lanes; ++j) target[j] = sum[j];
+}
+
 // Outputs target[0 .. count) whose tap k reads source[k * step ..]; inlined
 // into each instruction set's clone below.
 SIMTROVE_ALWAYS_INLINE void convolveRun(const double* source, double* target, std::size_t count,
                                         std::size_t step, const double* w, std::size_t taps) {
     std::size_t n = 0;
-    for (; n + kLanes <= count; n += kLanes) {
-        double sum[kLanes] = {};
-        for (std::size_t k = 0; k < taps; ++k) {
-            const double* from = source + n + k * step;
-            for (std::size_t j = 0; j < kLanes; ++j) sum[j] += w[k] * from[j];
-        }
-        for (std::size_t j = 0; j < kLanes; ++j) target[n + j] = sum[j];
-    }
-    for (; n < count; ++n) {
-        double sum = 0.0;
-        for (std::size_t k = 0; k < taps; ++k) sum += w[k] * source[n + k * step];
-        target[n] = sum;
-    }
+    for (; n + 32 <= count; n += 32) convolveLanes<32>(source + n, target + n, step, w, taps);
+    for (; n + 8 <= count; n += 8) convolveLanes<8>(source + n, target + n, step, w, taps);
+    for (; n < count; ++n) convolveLanes<1>(source + n, target + n, step, w, taps);
 }
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
@@ -66,18 +67,9 @@ __attribute__((target_clones("avx512f", "avx2", "default")))
 void convolveLines(const double* in, double* out, const std::vector<double>& kernel,
                    std::size_t outLength, std::size_t stride, std::size_t lines,
                    std::size_t inLineStride, std::size_t outLineStride, std::size_t inner) {
-    const std::size_t taps = kernel.size();
-    const double* w = kernel.data();
-    for (std::size_t line = 0; line < lines; ++line) {
-        const double* source = in + line * inLineStride;
-        double* target = out + line * outLineStride;
-        if (inner == 1) {  // along x: the line itself is contiguous
-            convolveRun(source, target, outLength, 1, w, taps);
-            continue;
-        }
-        for (std::size_t i = 0; i < outLength; ++i)
-            convolveRun(source + i * stride, target + i * inner, inner, stride, w, taps);
-    }
+    for (std::size_t line = 0; line < lines; ++line)
+        convolveRun(in + line * inLineStride, out + line * outLineStride, outLength * inner, stride,
+                    kernel.data(), kernel.size());
 }
 
 }  // namespace
