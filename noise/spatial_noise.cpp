@@ -1,6 +1,7 @@
 #include "noise/spatial_noise.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
@@ -53,10 +54,22 @@ SIMTROVE_ALWAYS_INLINE void convolveLanes(const double* source, double* target, 
 // into each instruction set's clone below.
 SIMTROVE_ALWAYS_INLINE void convolveRun(const double* source, double* target, std::size_t count,
                                         std::size_t step, const double* w, std::size_t taps) {
-    std::size_t n = 0;
-    for (; n + 32 <= count; n += 32) convolveLanes<32>(source + n, target + n, step, w, taps);
-    for (; n + 8 <= count; n += 8) convolveLanes<8>(source + n, target + n, step, w, taps);
-    for (; n < count; ++n) convolveLanes<1>(source + n, target + n, step, w, taps);
+    // A last group that would be short is moved back to end at `count`: the
+    // outputs it computes again come out the same, and the short lines along
+    // x stay in wide groups.
+    auto group = [&](auto lanes) {
+        constexpr std::size_t L = decltype(lanes)::value;
+        for (std::size_t n = 0; n < count; n += L) {
+            const std::size_t at = n + L <= count ? n : count - L;
+            convolveLanes<L>(source + at, target + at, step, w, taps);
+        }
+    };
+    if (count >= 32)
+        group(std::integral_constant<std::size_t, 32>{});
+    else if (count >= 8)
+        group(std::integral_constant<std::size_t, 8>{});
+    else
+        group(std::integral_constant<std::size_t, 1>{});
 }
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
