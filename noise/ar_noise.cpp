@@ -110,4 +110,47 @@ void ArNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out, std
     }
 }
 
+namespace {
+
+// The recursion of generate() over lanes[t * L + j] for the L voxels j at once
+// (each lane's arithmetic in generate()'s order).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+__attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+void recurseLanes(double* lanes, std::size_t T, std::size_t p, const double* errorSd,
+                  const std::vector<std::vector<double>>& predictors,
+                  const std::vector<double>& phi) {
+    constexpr std::size_t L = ArNoise::kVoxelLanes;
+    for (std::size_t t = 0; t < T; ++t) {
+        const std::size_t order = t < p ? t : p;
+        const double* a = t < p ? predictors[t].data() : phi.data();
+        double* now = lanes + t * L;
+        const double e = errorSd[order];
+        double value[L];
+        for (std::size_t j = 0; j < L; ++j) value[j] = e * now[j];
+        for (std::size_t i = 1; i <= order; ++i) {
+            const double* before = now - i * L;
+            const double c = a[i - 1];
+            for (std::size_t j = 0; j < L; ++j) value[j] += c * before[j];
+        }
+        for (std::size_t j = 0; j < L; ++j) now[j] = value[j];
+    }
+}
+
+}  // namespace
+
+void ArNoise::generateVoxels(std::uint64_t seed, std::uint64_t firstVoxel, std::size_t count,
+                             double* out, std::size_t T, std::vector<double>& scratch) const {
+    constexpr std::size_t L = kVoxelLanes;
+    scratch.assign(T * L, 0.0);
+    for (std::size_t j = 0; j < count; ++j) {
+        double* row = out + j * T;
+        standardNormals({seed, Component::Temporal, firstVoxel + j}, 0, row, T);
+        for (std::size_t t = 0; t < T; ++t) scratch[t * L + j] = row[t];
+    }
+    recurseLanes(scratch.data(), T, phi_.size(), errorSd_.data(), predictors_, phi_);
+    for (std::size_t j = 0; j < count; ++j)
+        for (std::size_t t = 0; t < T; ++t) out[j * T + t] = scratch[t * L + j];
+}
+
 }  // namespace simtrove::noise

@@ -32,6 +32,14 @@ class ArNoise {
     // T values of voxel `voxel`'s time course (scratch: T doubles of normals).
     void generate(std::uint64_t seed, std::uint64_t voxel, double* out, std::size_t T) const;
 
+    // The same for voxels firstVoxel .. firstVoxel + count - 1 (count at most
+    // kVoxelLanes) side by side, voxel j's values in out[j * T .. j * T + T):
+    // generate()'s values bit for bit, but the recursions of the voxels run
+    // together in the vector units instead of one after another.
+    static constexpr std::size_t kVoxelLanes = 16;
+    void generateVoxels(std::uint64_t seed, std::uint64_t firstVoxel, std::size_t count,
+                        double* out, std::size_t T, std::vector<double>& scratch) const;
+
   private:
     std::vector<double> phi_;
     // predictors_[m]: the order-m prediction coefficients (m = 0 .. p-1);

@@ -126,6 +126,15 @@ void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std
         philoxBlocks(key, std::uint32_t(block), 0, count, words);
         batchNormals(words, values);
         const std::uint64_t end = (block + count) * 4;
+        if (position == block * 4 && n - i >= count * 4) {  // whole blocks, in order
+            double* to = out + i;
+            for (std::size_t b = 0; b < count; ++b, to += 4)
+                to[0] = values[0][b], to[1] = values[1][b], to[2] = values[2][b],
+                to[3] = values[3][b];
+            i += count * 4;
+            position = end;
+            continue;
+        }
         for (; position < end && i < n; ++position, ++i)
             out[i] = values[position % 4][(position - block * 4) / 4];
     }

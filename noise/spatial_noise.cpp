@@ -1,6 +1,7 @@
 #include "noise/spatial_noise.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
@@ -26,9 +27,51 @@ std::vector<double> gaussianKernel(double sigmaVoxels, std::int64_t radius) {
 
 // One separable pass over `lines` lines: output i of a line (outLength of
 // them) is sum_k kernel[k] * input[i + k] along the axis, whose neighbours lie
-// `stride` apart; `inner` neighbouring lines (stride > 1) go together, so the
-// innermost loop is always contiguous. The kernel's taps are the outer loop:
-// the sums build up in the output rows, in the same order for every voxel.
+// `stride` apart; `inner` neighbouring lines (inner == stride) go together,
+// so that a line's outputs are one run of memory whose tap k reads the run
+// k * stride further on. Each output's sum is built from 0 over the taps in
+// their order, in registers: `lanes` neighbouring outputs at once, several
+// vectors wide so that the additions of different vectors overlap, and each
+// output stored once.
+#if defined(__GNUC__)
+#define SIMTROVE_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define SIMTROVE_ALWAYS_INLINE inline
+#endif
+
+template <std::size_t lanes>
+SIMTROVE_ALWAYS_INLINE void convolveLanes(const double* source, double* target, std::size_t step,
+                                          const double* w, std::size_t taps) {
+    double sum[lanes] = {};
+    for (std::size_t k = 0; k < taps; ++k) {
+        const double* from = source + k * step;
+        for (std::size_t j = 0; j < lanes; ++j) sum[j] += w[k] * from[j];
+    }
+    for (std::size_t j = 0; j < lanes; ++j) target[j] = sum[j];
+}
+
+// Outputs target[0 .. count) whose tap k reads source[k * step ..]; inlined
+// into each instruction set's clone below.
+SIMTROVE_ALWAYS_INLINE void convolveRun(const double* source, double* target, std::size_t count,
+                                        std::size_t step, const double* w, std::size_t taps) {
+    // A last group that would be short is moved back to end at `count`: the
+    // outputs it computes again come out the same, and the short lines along
+    // x stay in wide groups.
+    auto group = [&](auto lanes) {
+        constexpr std::size_t L = decltype(lanes)::value;
+        for (std::size_t n = 0; n < count; n += L) {
+            const std::size_t at = n + L <= count ? n : count - L;
+            convolveLanes<L>(source + at, target + at, step, w, taps);
+        }
+    };
+    if (count >= 32)
+        group(std::integral_constant<std::size_t, 32>{});
+    else if (count >= 8)
+        group(std::integral_constant<std::size_t, 8>{});
+    else
+        group(std::integral_constant<std::size_t, 1>{});
+}
+
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
 // One clone per instruction set, chosen at run time; all give the same sums
 // (no contraction into FMA: -ffp-contract=off).
@@ -37,25 +80,9 @@ __attribute__((target_clones("avx512f", "avx2", "default")))
 void convolveLines(const double* in, double* out, const std::vector<double>& kernel,
                    std::size_t outLength, std::size_t stride, std::size_t lines,
                    std::size_t inLineStride, std::size_t outLineStride, std::size_t inner) {
-    const std::size_t span = outLength * inner;
-    for (std::size_t line = 0; line < lines; ++line) {
-        const double* source = in + line * inLineStride;
-        double* target = out + line * outLineStride;
-        for (std::size_t i = 0; i < span; ++i) target[i] = 0.0;
-        for (std::size_t k = 0; k < kernel.size(); ++k) {
-            const double w = kernel[k];
-            if (inner == 1) {  // along x: the line itself is contiguous
-                const double* from = source + k;
-                for (std::size_t i = 0; i < outLength; ++i) target[i] += w * from[i];
-                continue;
-            }
-            for (std::size_t i = 0; i < outLength; ++i) {
-                double* row = target + i * inner;
-                const double* from = source + (i + k) * stride;
-                for (std::size_t j = 0; j < inner; ++j) row[j] += w * from[j];
-            }
-        }
-    }
+    for (std::size_t line = 0; line < lines; ++line)
+        convolveRun(in + line * inLineStride, out + line * outLineStride, outLength * inner, stride,
+                    kernel.data(), kernel.size());
 }
 
 }  // namespace

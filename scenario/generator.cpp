@@ -167,6 +167,45 @@ double slope(const std::vector<double>& y, const std::vector<float>& x) {
     return sxx > 0 ? sxy / sxx : 0.0;
 }
 
+// Sums over t < n of at(t), in kLanes interleaved partial sums added up at
+// the end: independent chains that the vector units run side by side, in an
+// order fixed by n alone (so the same on every run and thread count).
+constexpr std::size_t kLanes = 8;
+
+template <typename At>
+double laneSum(std::size_t n, At at) {
+    double lanes[kLanes] = {};
+    std::size_t t = 0;
+    for (; t + kLanes <= n; t += kLanes)
+        for (std::size_t j = 0; j < kLanes; ++j) lanes[j] += at(t + j);
+    double total = 0;
+    for (; t < n; ++t) total += at(t);
+    for (std::size_t j = 0; j < kLanes; ++j) total += lanes[j];
+    return total;
+}
+
+struct Moments {
+    double sum = 0, squares = 0;
+};
+
+template <typename At>
+Moments laneMoments(std::size_t n, At at) {
+    double sums[kLanes] = {}, squares[kLanes] = {};
+    std::size_t t = 0;
+    for (; t + kLanes <= n; t += kLanes)
+        for (std::size_t j = 0; j < kLanes; ++j) {
+            const double value = at(t + j);
+            sums[j] += value, squares[j] += value * value;
+        }
+    Moments m;
+    for (; t < n; ++t) {
+        const double value = at(t);
+        m.sum += value, m.squares += value * value;
+    }
+    for (std::size_t j = 0; j < kLanes; ++j) m.sum += sums[j], m.squares += squares[j];
+    return m;
+}
+
 // The sd over time from the sum and the sum of squares of T values (one
 // pass; the values are noise of mean near 0, so nothing cancels).
 double sdOfSums(double sum, double squares, std::size_t T) {
@@ -176,9 +215,8 @@ double sdOfSums(double sum, double squares, std::size_t T) {
 }
 
 double temporalSd(const float* x, std::size_t T) {
-    double sum = 0, squares = 0;
-    for (std::size_t t = 0; t < T; ++t) sum += x[t], squares += double(x[t]) * x[t];
-    return sdOfSums(sum, squares, T);
+    const Moments m = laneMoments(T, [x](std::size_t t) { return double(x[t]); });
+    return sdOfSums(m.sum, m.squares, T);
 }
 
 // Adds the time since `start` to `total` when timing is on.
@@ -199,14 +237,16 @@ class Stopwatch {
 
 // Sample autocorrelation at lag k: sum (x_t - m)(x_t+k - m) / sum (x_t - m)^2.
 void addAutocorrelations(const float* x, std::size_t T, std::vector<double>& sums) {
-    double mean = 0;
-    for (std::size_t t = 0; t < T; ++t) mean += x[t];
-    mean /= double(T);
-    double denominator = 0;
-    for (std::size_t t = 0; t < T; ++t) denominator += (x[t] - mean) * (x[t] - mean);
+    const double mean = laneSum(T, [x](std::size_t t) { return double(x[t]); }) / double(T);
+    const double denominator = laneSum(T, [x, mean](std::size_t t) {
+        const double d = double(x[t]) - mean;
+        return d * d;
+    });
     for (std::size_t k = 1; k <= sums.size(); ++k) {
-        double numerator = 0;
-        for (std::size_t t = 0; t + k < T; ++t) numerator += (x[t] - mean) * (x[t + k] - mean);
+        const std::size_t n = T > k ? T - k : 0;
+        const double numerator = laneSum(n, [x, mean, k](std::size_t t) {
+            return (double(x[t]) - mean) * (double(x[t + k]) - mean);
+        });
         sums[k - 1] += denominator > 0 ? numerator / denominator : 0.0;
     }
 }
@@ -246,6 +286,7 @@ struct Plan {
 };
 
 constexpr std::int64_t kVoxelBlock = 16;
+static_assert(kVoxelBlock == std::int64_t(noise::ArNoise::kVoxelLanes));
 
 json fieldFwhm(const std::vector<FieldSums>& volumes, const Scenario& s) {
     FieldSums all;
@@ -270,7 +311,31 @@ json fieldFwhm(const std::vector<FieldSums>& volumes, const Scenario& s) {
     return fwhm;
 }
 
+// Without a mask every voxel and every neighbour pair counts: rows, planes
+// and the volume are runs of memory, summed in lanes.
+void addUnmaskedFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
+    const std::size_t X = std::size_t(s.grid.shape[0]), Y = std::size_t(s.grid.shape[1]),
+                      Z = std::size_t(s.grid.shape[2]), plane = X * Y;
+    const Moments m = laneMoments(plane * Z, [volume](std::size_t i) { return double(volume[i]); });
+    f.sum += m.sum, f.squares += m.squares, f.count += std::int64_t(plane * Z);
+    auto squaredSteps = [volume](std::size_t from, std::size_t n, std::size_t step) {
+        return laneSum(n, [volume, from, step](std::size_t i) {
+            const double d = double(volume[from + i + step]) - double(volume[from + i]);
+            return d * d;
+        });
+    };
+    for (std::size_t row = 0; X > 1 && row < Y * Z; ++row)
+        f.differences[0] += squaredSteps(row * X, X - 1, 1);
+    for (std::size_t z = 0; Y > 1 && z < Z; ++z)
+        f.differences[1] += squaredSteps(z * plane, plane - X, X);
+    if (Z > 1) f.differences[2] += squaredSteps(0, plane * (Z - 1), plane);
+    f.pairs[0] += std::int64_t((X - 1) * Y * Z);
+    f.pairs[1] += std::int64_t(X * (Y - 1) * Z);
+    f.pairs[2] += std::int64_t(X * Y * (Z - 1));
+}
+
 void addFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
+    if (s.mask.empty()) return addUnmaskedFieldSums(volume, s, f);
     const std::int64_t X = s.grid.shape[0], Y = s.grid.shape[1], Z = s.grid.shape[2];
     const std::int64_t step[3] = {1, X, X * Y};
     for (std::int64_t z = 0; z < Z; ++z)
@@ -331,8 +396,11 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                             plan.spatial->generate(s.seed, std::uint64_t(t), volume.data(),
                                                    scratch[std::size_t(worker)]);
                             float* target = field + std::size_t(t) * std::size_t(V);
-                            for (std::int64_t v = 0; v < V; ++v)
-                                target[v] = s.inside(v) ? float(volume[std::size_t(v)]) : 0.0f;
+                            if (s.mask.empty())
+                                std::copy(volume.begin(), volume.end(), target);
+                            else
+                                for (std::int64_t v = 0; v < V; ++v)
+                                    target[v] = s.inside(v) ? float(volume[std::size_t(v)]) : 0.0f;
                             addFieldSums(target, s, fieldSums[std::size_t(t)]);
                         }
                     },
@@ -344,7 +412,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const std::int64_t blocks = (V + kVoxelBlock - 1) / kVoxelBlock;
     std::vector<BlockSums> sums(static_cast<std::size_t>(blocks));
     struct Scratch {
-        std::vector<double> acc, values, extra;
+        std::vector<double> acc, values, extra, arBlock, arLanes;
         std::vector<float> data, signal;
         std::array<std::vector<float>, kNoiseKinds> noise;
     };
@@ -374,6 +442,13 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                 bs.autocorrelation.assign(lags, 0.0);
                 bs.seconds.assign(kNoiseKinds + 1, 0.0);
                 const std::int64_t v0 = b * kVoxelBlock, v1 = std::min(V, v0 + kVoxelBlock);
+                if (plan.ar) {  // the block's voxels side by side (see ar_noise.h)
+                    clock.start();
+                    w.arBlock.resize(blockFloats);
+                    plan.ar->generateVoxels(s.seed, std::uint64_t(v0), std::size_t(v1 - v0),
+                                            w.arBlock.data(), TT, w.arLanes);
+                    clock.addTo(bs.seconds[kTemporal]);
+                }
                 for (std::int64_t v = v0; v < v1; ++v) {
                     const std::size_t row = std::size_t(v - v0) * TT;
                     float* data = w.data.data() + row;
@@ -387,30 +462,33 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                     }
                     clock.start();
                     const std::int32_t r = plan.layout.regionOf[std::size_t(v)];
-                    for (std::size_t t = 0; t < TT; ++t) {
-                        const double amplitude =
-                            r >= 0 ? plan.regionAmplitude[std::size_t(r)][t] : 0.0;
-                        signal[t] = float(s.baseline + amplitude);
-                        w.acc[t] = signal[t];
+                    if (r < 0) {
+                        std::fill(signal, signal + TT, float(s.baseline));
+                        std::fill(w.acc.begin(), w.acc.end(), double(float(s.baseline)));
+                    } else {
+                        const double* amplitude = plan.regionAmplitude[std::size_t(r)].data();
+                        for (std::size_t t = 0; t < TT; ++t) {
+                            signal[t] = float(s.baseline + amplitude[t]);
+                            w.acc[t] = signal[t];
+                        }
                     }
                     clock.addTo(bs.seconds[kNoiseKinds]);
-                    auto addComponent = [&](int k) {
+                    auto addComponent = [&](int k, const double* values) {
                         float* out = w.noise[std::size_t(k)].data() + row;
                         for (std::size_t t = 0; t < TT; ++t) {
-                            out[t] = float(w.values[t]);
+                            out[t] = float(values[t]);
                             w.acc[t] += out[t];
                         }
                     };
                     if (plan.present[kSystem] && !plan.rician) {
                         clock.start();
                         noise::systemNoise(s.seed, std::uint64_t(v), systemSd, w.values.data(), TT);
-                        addComponent(kSystem);
+                        addComponent(kSystem, w.values.data());
                         clock.addTo(bs.seconds[kSystem]);
                     }
                     if (plan.ar) {
                         clock.start();
-                        plan.ar->generate(s.seed, std::uint64_t(v), w.values.data(), TT);
-                        addComponent(kTemporal);
+                        addComponent(kTemporal, w.arBlock.data() + row);
                         clock.addTo(bs.seconds[kTemporal]);
                     }
                     if (plan.drift) {
@@ -419,13 +497,13 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                             w.extra.resize(plan.drift->functions());
                         plan.drift->generate(s.seed, std::uint64_t(v), w.values.data(),
                                              w.extra.data());
-                        addComponent(kDrift);
+                        addComponent(kDrift, w.values.data());
                         clock.addTo(bs.seconds[kDrift]);
                     }
                     if (plan.physiological) {
                         clock.start();
                         plan.physiological->generate(s.seed, std::uint64_t(v), w.values.data());
-                        addComponent(kPhysiological);
+                        addComponent(kPhysiological, w.values.data());
                         clock.addTo(bs.seconds[kPhysiological]);
                     }
                     if (plan.spatial) {
@@ -456,12 +534,10 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                     if (lags)
                         addAutocorrelations(w.noise[kTemporal].data() + row, TT,
                                             bs.autocorrelation);
-                    double sum = 0, squares = 0;
-                    for (std::size_t t = 0; t < TT; ++t) {
-                        const double d = double(data[t]) - double(signal[t]);
-                        sum += d, squares += d * d;
-                    }
-                    bs.noiseSd += sdOfSums(sum, squares, TT);
+                    const Moments m = laneMoments(TT, [data, signal](std::size_t t) {
+                        return double(data[t]) - double(signal[t]);
+                    });
+                    bs.noiseSd += sdOfSums(m.sum, m.squares, TT);
                 }
                 // Out, volume by volume: each volume receives the block's voxels as one run.
                 auto store = [&](const std::vector<float>& from, float* to) {
