@@ -85,15 +85,32 @@ void convolveLines(const double* in, double* out, const std::vector<double>& ker
                     kernel.data(), kernel.size());
 }
 
+double sigmaVoxels(double fwhmMm, double voxelMm) {
+    return fwhmMm / voxelMm / std::sqrt(8.0 * std::log(2.0));
+}
+
+// Voxels the kernel reaches on each side, in double (it may not fit 64 bits).
+double kernelReach(double sigma) {
+    return sigma > 0 ? std::ceil(kKernelReach * sigma) : 0.0;
+}
+
 }  // namespace
+
+double spatialScratchDoubles(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
+                             std::array<double, 3> fwhmMm) {
+    std::array<double, 3> padded{};
+    for (std::size_t a = 0; a < 3; ++a)
+        padded[a] = double(dims[a]) + 2.0 * kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a]));
+    const double X = double(dims[0]), Y = double(dims[1]);
+    return padded[0] * padded[1] * padded[2] + X * padded[1] * padded[2] + X * Y * padded[2];
+}
 
 SpatialNoise::SpatialNoise(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
                            std::array<double, 3> fwhmMm, double sd)
     : dims_(dims), sd_(sd) {
-    const double fwhmPerSigma = std::sqrt(8.0 * std::log(2.0));
     for (std::size_t a = 0; a < 3; ++a) {
-        const double sigma = fwhmMm[a] / voxelMm[a] / fwhmPerSigma;
-        radius_[a] = sigma > 0 ? std::int64_t(std::ceil(kKernelReach * sigma)) : 0;
+        const double sigma = sigmaVoxels(fwhmMm[a], voxelMm[a]);
+        radius_[a] = std::int64_t(kernelReach(sigma));
         kernels_[a] = sigma > 0 ? gaussianKernel(sigma, radius_[a]) : std::vector<double>{1.0};
     }
 }

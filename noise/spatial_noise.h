@@ -18,6 +18,12 @@
 
 namespace simtrove::noise {
 
+// Doubles of working memory one generating thread needs for a field on a grid
+// of `dims` (the padded white field and the two partial passes); in double,
+// since a wide kernel on a fine grid overflows 64-bit counts.
+double spatialScratchDoubles(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
+                             std::array<double, 3> fwhmMm);
+
 class SpatialNoise {
   public:
     SpatialNoise(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
