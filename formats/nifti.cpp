@@ -173,6 +173,17 @@ std::string spaceProblem(const ImageSpace& space) {
     return {};
 }
 
+// What keeps an image of `space` from being written to `path`, or empty.
+std::string spacePathProblem(const std::string& path, const ImageSpace& space) {
+    if (!hasNiftiExtension(path)) return "the name must end in .nii or .nii.gz";
+    return spaceProblem(space);
+}
+
+std::uint64_t spaceVoxels(const ImageSpace& space) {
+    return std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) *
+           std::uint64_t(space.dims[2]);
+}
+
 }  // namespace
 #endif
 
@@ -197,11 +208,9 @@ std::string writeNiftiVolumes(const std::string& path, const ImageSpace& space,
     return path + ": cannot write NIfTI: this build has no NIfTI library";
 #else
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
-    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
-    if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
+    if (std::string problem = spacePathProblem(path, space); !problem.empty()) return fail(problem);
     if (timePoints < 1 || timePoints > 32767) return fail("time points must be from 1 to 32767");
-    const std::uint64_t voxels =
-        std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) * std::uint64_t(space.dims[2]);
+    const std::uint64_t voxels = spaceVoxels(space);
     if (volumes.size() != voxels * std::uint64_t(timePoints))
         return fail("sample count does not match the geometry");
     const ImageLayout layout{
@@ -233,10 +242,8 @@ std::string writeNiftiLabels(const std::string& path, const ImageSpace& space,
     return path + ": cannot write NIfTI: this build has no NIfTI library";
 #else
     auto fail = [&](const std::string& why) { return path + ": cannot write NIfTI: " + why; };
-    if (!hasNiftiExtension(path)) return fail("the name must end in .nii or .nii.gz");
-    if (std::string problem = spaceProblem(space); !problem.empty()) return fail(problem);
-    const std::uint64_t voxels =
-        std::uint64_t(space.dims[0]) * std::uint64_t(space.dims[1]) * std::uint64_t(space.dims[2]);
+    if (std::string problem = spacePathProblem(path, space); !problem.empty()) return fail(problem);
+    const std::uint64_t voxels = spaceVoxels(space);
     if (labels.size() != voxels) return fail("label count does not match the geometry");
     const ImageLayout layout{
         {3, int(space.dims[0]), int(space.dims[1]), int(space.dims[2]), 1, 1, 1, 1},
