@@ -1,9 +1,11 @@
 #include "noise/ar_noise.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "noise/normal_transform.h"
+#include "noise/vector_clones.h"
 
 namespace simtrove::noise {
 namespace {
@@ -114,9 +116,7 @@ namespace {
 
 // The recursion of generate() over lanes[t * L + j] for the L voxels j at once
 // (each lane's arithmetic in generate()'s order).
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
+SIMTROVE_VECTOR_CLONES
 void recurseLanes(double* lanes, std::size_t T, std::size_t p, const double* errorSd,
                   const std::vector<std::vector<double>>& predictors,
                   const std::vector<double>& phi) {
@@ -139,18 +139,12 @@ void recurseLanes(double* lanes, std::size_t T, std::size_t p, const double* err
 
 }  // namespace
 
-void ArNoise::generateVoxels(std::uint64_t seed, std::uint64_t firstVoxel, std::size_t count,
-                             double* out, std::size_t T, std::vector<double>& scratch) const {
-    constexpr std::size_t L = kVoxelLanes;
-    scratch.assign(T * L, 0.0);
-    for (std::size_t j = 0; j < count; ++j) {
-        double* row = out + j * T;
-        standardNormals({seed, Component::Temporal, firstVoxel + j}, 0, row, T);
-        for (std::size_t t = 0; t < T; ++t) scratch[t * L + j] = row[t];
-    }
-    recurseLanes(scratch.data(), T, phi_.size(), errorSd_.data(), predictors_, phi_);
-    for (std::size_t j = 0; j < count; ++j)
-        for (std::size_t t = 0; t < T; ++t) out[j * T + t] = scratch[t * L + j];
+void ArNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
+                           std::size_t T, std::vector<float>& scratch) const {
+    scratch.resize(T * kVoxelLanes);
+    standardNormalTile({seed, Component::Temporal, firstVoxel}, scratch.data(), T);
+    std::copy(scratch.begin(), scratch.end(), tile);
+    recurseLanes(tile, T, phi_.size(), errorSd_.data(), predictors_, phi_);
 }
 
 }  // namespace simtrove::noise

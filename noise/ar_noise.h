@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "noise/random_stream.h"
+#include "noise/normal_transform.h"
 
 namespace simtrove::noise {
 
@@ -32,13 +32,13 @@ class ArNoise {
     // T values of voxel `voxel`'s time course (scratch: T doubles of normals).
     void generate(std::uint64_t seed, std::uint64_t voxel, double* out, std::size_t T) const;
 
-    // The same for voxels firstVoxel .. firstVoxel + count - 1 (count at most
-    // kVoxelLanes) side by side, voxel j's values in out[j * T .. j * T + T):
-    // generate()'s values bit for bit, but the recursions of the voxels run
-    // together in the vector units instead of one after another.
-    static constexpr std::size_t kVoxelLanes = 16;
-    void generateVoxels(std::uint64_t seed, std::uint64_t firstVoxel, std::size_t count,
-                        double* out, std::size_t T, std::vector<double>& scratch) const;
+    // The same for the kVoxelLanes voxels firstVoxel .. side by side, voxel
+    // j's value at t in tile[t * kVoxelLanes + j]: generate()'s values bit for
+    // bit, but the recursions of the voxels run together in the vector units.
+    // Scratch: T * kVoxelLanes floats.
+    static constexpr std::size_t kVoxelLanes = kTileLanes;
+    void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile, std::size_t T,
+                      std::vector<float>& scratch) const;
 
   private:
     std::vector<double> phi_;

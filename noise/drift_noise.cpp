@@ -1,10 +1,12 @@
 #include "noise/drift_noise.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
+#include "noise/vector_clones.h"
 
 namespace simtrove::noise {
 
@@ -34,6 +36,22 @@ void DriftNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out,
         const double w = weightSd_ * scratch[k];
         const double* f = basis_.data() + k * T_;
         for (std::size_t t = 0; t < T_; ++t) out[t] += w * f[t];
+    }
+}
+
+SIMTROVE_VECTOR_CLONES
+void DriftNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
+                              std::vector<float>& scratch) const {
+    constexpr std::size_t L = kTileLanes;
+    scratch.resize(std::max<std::size_t>(functions_, 1) * L);
+    standardNormalTile({seed, Component::Drift, firstVoxel}, scratch.data(), functions_);
+    std::fill(tile, tile + T_ * L, 0.0);
+    for (std::size_t k = 0; k < functions_; ++k) {
+        double w[L];
+        for (std::size_t j = 0; j < L; ++j) w[j] = weightSd_ * double(scratch[k * L + j]);
+        const double* f = basis_.data() + k * T_;
+        for (std::size_t t = 0; t < T_; ++t)
+            for (std::size_t j = 0; j < L; ++j) tile[t * L + j] += w[j] * f[t];
     }
 }
 

@@ -22,6 +22,10 @@ class DriftNoise {
     std::size_t functions() const { return functions_; }
     // T values of the voxel's drift (scratch: K doubles).
     void generate(std::uint64_t seed, std::uint64_t voxel, double* out, double* scratch) const;
+    // The same for the kTileLanes voxels firstVoxel .. side by side, voxel j's
+    // value at t in tile[t * kTileLanes + j], bit for bit (scratch: K * kTileLanes floats).
+    void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
+                      std::vector<float>& scratch) const;
 
   private:
     std::size_t T_, functions_;

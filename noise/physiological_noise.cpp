@@ -5,6 +5,7 @@
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
+#include "noise/vector_clones.h"
 
 namespace simtrove::noise {
 namespace {
@@ -38,19 +39,42 @@ PhysiologicalNoise::PhysiologicalNoise(std::size_t T, double tr, double cardiacH
     tabulate(T, tr, respiratoryHz, respiratorySin_, respiratoryCos_);
 }
 
-void PhysiologicalNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out) const {
-    double pairs[4];
-    standardNormals({seed, Component::Physiological, voxel}, 0, pairs, 4);
+PhysiologicalNoise::Weights PhysiologicalNoise::weights(const double pairs[4]) const {
     const double rc = std::sqrt(pairs[0] * pairs[0] + pairs[1] * pairs[1]);
     const double rr = std::sqrt(pairs[2] * pairs[2] + pairs[3] * pairs[3]);
     // sin(theta + phi) = sin theta cos phi + cos theta sin phi, with
     // (cos phi, sin phi) the unit vector of the pair (never 0: see the transform).
-    const double cc = cardiacAmplitude_ * pairs[0] / rc, cs = cardiacAmplitude_ * pairs[1] / rc;
-    const double rcos = respiratoryAmplitude_ * pairs[2] / rr,
-                 rsin = respiratoryAmplitude_ * pairs[3] / rr;
+    return {cardiacAmplitude_ * pairs[0] / rc, cardiacAmplitude_ * pairs[1] / rc,
+            respiratoryAmplitude_ * pairs[2] / rr, respiratoryAmplitude_ * pairs[3] / rr};
+}
+
+void PhysiologicalNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out) const {
+    double pairs[4];
+    standardNormals({seed, Component::Physiological, voxel}, 0, pairs, 4);
+    const Weights w = weights(pairs);
     for (std::size_t t = 0; t < T_; ++t)
-        out[t] = cardiacSin_[t] * cc + cardiacCos_[t] * cs + respiratorySin_[t] * rcos +
-                 respiratoryCos_[t] * rsin;
+        out[t] = cardiacSin_[t] * w.cardiacCos + cardiacCos_[t] * w.cardiacSin +
+                 respiratorySin_[t] * w.respiratoryCos + respiratoryCos_[t] * w.respiratorySin;
+}
+
+SIMTROVE_VECTOR_CLONES
+void PhysiologicalNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel,
+                                      double* tile) const {
+    constexpr std::size_t L = kTileLanes;
+    float normals[4 * L];
+    standardNormalTile({seed, Component::Physiological, firstVoxel}, normals, 4);
+    double cc[L], cs[L], rcos[L], rsin[L];
+    for (std::size_t j = 0; j < L; ++j) {
+        const double pairs[4] = {normals[j], normals[L + j], normals[2 * L + j],
+                                 normals[3 * L + j]};
+        const Weights w = weights(pairs);
+        cc[j] = w.cardiacCos, cs[j] = w.cardiacSin, rcos[j] = w.respiratoryCos,
+        rsin[j] = w.respiratorySin;
+    }
+    for (std::size_t t = 0; t < T_; ++t)
+        for (std::size_t j = 0; j < L; ++j)
+            tile[t * L + j] = cardiacSin_[t] * cc[j] + cardiacCos_[t] * cs[j] +
+                              respiratorySin_[t] * rcos[j] + respiratoryCos_[t] * rsin[j];
 }
 
 }  // namespace simtrove::noise

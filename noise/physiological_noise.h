@@ -24,8 +24,17 @@ class PhysiologicalNoise {
     PhysiologicalNoise(std::size_t T, double tr, double cardiacHz, double respiratoryHz,
                        double cardiacShare, double sd);
     void generate(std::uint64_t seed, std::uint64_t voxel, double* out) const;
+    // The same for the kTileLanes voxels firstVoxel .. side by side, voxel j's
+    // value at t in tile[t * kTileLanes + j], bit for bit.
+    void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile) const;
 
   private:
+    // The amplitudes of the four tabulated functions for one voxel's pair of normals.
+    struct Weights {
+        double cardiacCos, cardiacSin, respiratoryCos, respiratorySin;
+    };
+    Weights weights(const double pairs[4]) const;
+
     std::size_t T_;
     double cardiacAmplitude_, respiratoryAmplitude_;
     // sin and cos of 2 pi f t tr per volume, cardiac then respiratory.

@@ -165,4 +165,18 @@ void philoxBlocks(const StreamKey& key, std::uint32_t firstBlock, std::uint32_t 
            std::uint32_t(key.seed >> 32));
 }
 
+void philoxStreams(const StreamKey& key, std::uint32_t block, std::uint32_t attempt,
+                   std::uint32_t words[4][kBlockBatch]) {
+    const std::uint32_t middle = (std::uint32_t(key.component) << 16) | (attempt & 0xFFFFu);
+    for (std::size_t i = 0; i < kBlockBatch; ++i) {
+        const std::uint64_t stream = key.stream + i;
+        words[0][i] = block;
+        words[1][i] = middle;
+        words[2][i] = std::uint32_t(stream);
+        words[3][i] = std::uint32_t(stream >> 32);
+    }
+    rounds(words[0], words[1], words[2], words[3], std::uint32_t(key.seed),
+           std::uint32_t(key.seed >> 32));
+}
+
 }  // namespace simtrove::noise

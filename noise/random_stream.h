@@ -50,4 +50,10 @@ inline constexpr std::size_t kBlockBatch = 16;
 void philoxBlocks(const StreamKey& key, std::uint32_t firstBlock, std::uint32_t attempt,
                   std::size_t count, std::uint32_t words[4][kBlockBatch]);
 
+// Block `block` of the kBlockBatch streams key.stream .. key.stream +
+// kBlockBatch - 1 side by side: word w of stream key.stream + i in words[w][i]
+// (the layout of a tile of voxels, each lane one voxel). Bit for bit philoxBlock's words.
+void philoxStreams(const StreamKey& key, std::uint32_t block, std::uint32_t attempt,
+                   std::uint32_t words[4][kBlockBatch]);
+
 }  // namespace simtrove::noise

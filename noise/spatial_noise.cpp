@@ -5,6 +5,7 @@
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
+#include "noise/vector_clones.h"
 
 namespace simtrove::noise {
 namespace {
@@ -72,11 +73,7 @@ SIMTROVE_ALWAYS_INLINE void convolveRun(const double* source, double* target, st
         group(std::integral_constant<std::size_t, 1>{});
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-// One clone per instruction set, chosen at run time; all give the same sums
-// (no contraction into FMA: -ffp-contract=off).
-__attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
+SIMTROVE_VECTOR_CLONES
 void convolveLines(const double* in, double* out, const std::vector<double>& kernel,
                    std::size_t outLength, std::size_t stride, std::size_t lines,
                    std::size_t inLineStride, std::size_t outLineStride, std::size_t inner) {

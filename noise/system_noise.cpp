@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "noise/normal_transform.h"
+#include "noise/vector_clones.h"
 
 namespace simtrove::noise {
 
@@ -26,6 +27,29 @@ void applyRicianNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double
             const double im = real[t0 + i];
             samples[t0 + i] = std::sqrt(re * re + im * im);
         }
+    }
+}
+
+SIMTROVE_VECTOR_CLONES
+void systemNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, float* tile,
+                     std::size_t T) {
+    standardNormalTile({seed, Component::System, firstVoxel}, tile, T);
+    for (std::size_t i = 0; i < T * kTileLanes; ++i) tile[i] = float(sd * double(tile[i]));
+}
+
+SIMTROVE_VECTOR_CLONES
+void applyRicianNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, double* samples,
+                          std::vector<float>& scratch, std::size_t T) {
+    const std::size_t n = T * kTileLanes;
+    scratch.resize(2 * n);
+    float* channel = scratch.data();
+    float* imaginary = channel + n;
+    standardNormalTile({seed, Component::System, firstVoxel}, channel, T);
+    standardNormalTile({seed, Component::SystemImaginary, firstVoxel}, imaginary, T);
+    for (std::size_t i = 0; i < n; ++i) {
+        const double re = samples[i] + sd * double(channel[i]);
+        const double im = sd * double(imaginary[i]);
+        samples[i] = std::sqrt(re * re + im * im);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "noise/physiological_noise.h"
 #include "noise/spatial_noise.h"
 #include "noise/system_noise.h"
+#include "noise/vector_clones.h"
 #include "simulation/bulk_normals.h"
 #include "simulation/hrf.h"
 #include "simulation/signal_geometry.h"
@@ -214,11 +215,6 @@ double sdOfSums(double sum, double squares, std::size_t T) {
     return variance > 0 ? std::sqrt(variance) : 0.0;
 }
 
-double temporalSd(const float* x, std::size_t T) {
-    const Moments m = laneMoments(T, [x](std::size_t t) { return double(x[t]); });
-    return sdOfSums(m.sum, m.squares, T);
-}
-
 // Adds the time since `start` to `total` when timing is on.
 class Stopwatch {
   public:
@@ -234,22 +230,6 @@ class Stopwatch {
     bool on_;
     Clock::time_point start_{};
 };
-
-// Sample autocorrelation at lag k: sum (x_t - m)(x_t+k - m) / sum (x_t - m)^2.
-void addAutocorrelations(const float* x, std::size_t T, std::vector<double>& sums) {
-    const double mean = laneSum(T, [x](std::size_t t) { return double(x[t]); }) / double(T);
-    const double denominator = laneSum(T, [x, mean](std::size_t t) {
-        const double d = double(x[t]) - mean;
-        return d * d;
-    });
-    for (std::size_t k = 1; k <= sums.size(); ++k) {
-        const std::size_t n = T > k ? T - k : 0;
-        const double numerator = laneSum(n, [x, mean, k](std::size_t t) {
-            return (double(x[t]) - mean) * (double(x[t + k]) - mean);
-        });
-        sums[k - 1] += denominator > 0 ? numerator / denominator : 0.0;
-    }
-}
 
 // Sums of one voxel block (reduced in block order, so deterministic).
 struct BlockSums {
@@ -355,6 +335,241 @@ void addFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
             }
 }
 
+// A tile: the kVoxelBlock voxels of one block side by side, voxel j's value
+// at t in [t * kVoxelBlock + j], so that every step runs over the voxels in
+// the vector units and every volume receives the block's voxels as one run.
+constexpr std::size_t kTileWidth = std::size_t(kVoxelBlock);
+
+struct TileScratch {
+    std::vector<double> acc, values, rician;
+    std::vector<float> signal, component, floats;
+    std::vector<float> data;  // the data tiles of a chunk of blocks, one after another
+    void prepare(std::size_t T, std::size_t blocks) {
+        if (acc.size() == T * kTileWidth) return;  // once per worker
+        acc.resize(T * kTileWidth), values.resize(T * kTileWidth), rician.resize(T * kTileWidth);
+        signal.resize(T * kTileWidth), component.resize(T * kTileWidth);
+        data.resize(blocks * T * kTileWidth);
+    }
+};
+
+// Blocks per chunk of work: the chunk's data tiles stay within about 1 MiB
+// (the second-level cache), at most 32 blocks (512 voxels).
+std::int64_t blocksPerChunk(std::size_t T) {
+    const std::size_t tileBytes = T * kTileWidth * sizeof(float);
+    return std::int64_t(std::clamp<std::size_t>((std::size_t(1) << 20) / tileBytes, 1, 32));
+}
+
+// The chunk's data tiles into the data, volume after volume: each volume
+// receives the chunk's voxels as one run of memory (the volumes are written
+// in order, which the memory system streams, rather than 16 floats in each).
+void storeChunk(const float* tiles, std::size_t blocks, std::size_t T, std::size_t v0,
+                std::size_t V, float* data) {
+    const std::size_t voxels = std::min(blocks * kTileWidth, V - v0);
+    for (std::size_t t = 0; t < T; ++t) {
+        float* to = data + t * V + v0;
+        for (std::size_t b = 0; b < blocks; ++b) {
+            const std::size_t count = std::min(kTileWidth, voxels - b * kTileWidth);
+            const float* from = tiles + (b * T + t) * kTileWidth;
+            for (std::size_t j = 0; j < count; ++j) to[b * kTileWidth + j] = from[j];
+        }
+    }
+}
+
+// Where the tiles go: the data, and with GenerateOptions::components the
+// signal and each noise component (null when not kept); the spatial field
+// (read, already in place).
+struct TileOutputs {
+    float* data;
+    float* signal;
+    std::array<ComponentArray*, kNoiseKinds> noise;
+    const float* field;
+    std::size_t V = 0, v0 = 0;  // the grid's voxels; the block's first
+};
+
+// Per lane: the sum of a tile's values and of their squares, in time order.
+struct LaneMoments {
+    double sum[kTileWidth] = {}, squares[kTileWidth] = {};
+};
+
+template <typename Value>
+SIMTROVE_INLINE_LANES LaneMoments tileMoments(const Value* tile, std::size_t T) {
+    LaneMoments m;
+    for (std::size_t t = 0; t < T; ++t)
+        for (std::size_t j = 0; j < kTileWidth; ++j) {
+            const double x = double(tile[t * kTileWidth + j]);
+            m.sum[j] += x, m.squares[j] += x * x;
+        }
+    return m;
+}
+
+// Sample autocorrelations at lags 1 .. sums.size() of each inside lane, added to sums.
+SIMTROVE_INLINE_LANES void addTileAutocorrelations(const float* tile, std::size_t T,
+                                                   const bool inside[], std::vector<double>& sums) {
+    constexpr std::size_t L = kTileWidth;
+    double mean[L] = {}, denominator[L] = {};
+    for (std::size_t t = 0; t < T; ++t)
+        for (std::size_t j = 0; j < L; ++j) mean[j] += double(tile[t * L + j]);
+    for (std::size_t j = 0; j < L; ++j) mean[j] /= double(T);
+    for (std::size_t t = 0; t < T; ++t)
+        for (std::size_t j = 0; j < L; ++j) {
+            const double d = double(tile[t * L + j]) - mean[j];
+            denominator[j] += d * d;
+        }
+    for (std::size_t k = 1; k <= sums.size(); ++k) {
+        double numerator[L] = {};
+        for (std::size_t t = 0; t + k < T; ++t)
+            for (std::size_t j = 0; j < L; ++j)
+                numerator[j] +=
+                    (double(tile[t * L + j]) - mean[j]) * (double(tile[(t + k) * L + j]) - mean[j]);
+        for (std::size_t j = 0; j < L; ++j)
+            if (inside[j]) sums[k - 1] += denominator[j] > 0 ? numerator[j] / denominator[j] : 0.0;
+    }
+}
+
+// Volume after volume, the first `count` lanes of the tile into the array
+// at voxel v0 (the array's voxel count V apart).
+SIMTROVE_INLINE_LANES void storeTile(const float* tile, std::size_t T, std::size_t count, float* to,
+                                     std::size_t V) {
+    for (std::size_t t = 0; t < T; ++t)
+        std::copy(tile + t * kTileWidth, tile + t * kTileWidth + count, to + t * V);
+}
+
+SIMTROVE_INLINE_LANES void zeroOutsideLanes(float* tile, std::size_t T, const bool inside[]) {
+    for (std::size_t j = 0; j < kTileWidth; ++j)
+        if (!inside[j])
+            for (std::size_t t = 0; t < T; ++t) tile[t * kTileWidth + j] = 0.0f;
+}
+
+// The noise-free signal of the tile: the baseline, or baseline plus the
+// region's amplitude; 0 outside the mask.
+SIMTROVE_INLINE_LANES void signalTile(const Plan& plan, std::int64_t v0, const bool inside[],
+                                      float* signal) {
+    const Scenario& s = plan.s;
+    const std::size_t T = std::size_t(plan.layout.T);
+    const float baseline = float(s.baseline);
+    const double* amplitude[kTileWidth] = {};
+    bool anyRegion = false;
+    for (std::size_t j = 0; j < kTileWidth; ++j) {
+        if (!inside[j]) continue;
+        const std::int32_t r = plan.layout.regionOf[std::size_t(v0) + j];
+        if (r >= 0) amplitude[j] = plan.regionAmplitude[std::size_t(r)].data(), anyRegion = true;
+    }
+    if (!anyRegion) {
+        std::fill(signal, signal + T * kTileWidth, baseline);
+    } else {
+        for (std::size_t t = 0; t < T; ++t)
+            for (std::size_t j = 0; j < kTileWidth; ++j)
+                signal[t * kTileWidth + j] =
+                    amplitude[j] ? float(s.baseline + amplitude[j][t]) : baseline;
+    }
+    zeroOutsideLanes(signal, T, inside);
+}
+
+// The component in c: into the data (unless Rician's, which is not a term of
+// the sum), its realised sd, and its own array when kept.
+SIMTROVE_INLINE_LANES void takeComponent(int k, bool summed, float* c, double* acc, std::size_t T,
+                                         std::size_t count, const bool inside[],
+                                         const TileOutputs& out, BlockSums& bs) {
+    const std::size_t n = T * kTileWidth;
+    if (summed)
+        for (std::size_t i = 0; i < n; ++i) acc[i] += double(c[i]);
+    const LaneMoments m = tileMoments(c, T);
+    for (std::size_t j = 0; j < kTileWidth; ++j)
+        if (inside[j]) bs.componentSd[std::size_t(k)] += sdOfSums(m.sum[j], m.squares[j], T);
+    if (out.noise[std::size_t(k)] && k != kSpatial) {
+        zeroOutsideLanes(c, T, inside);
+        storeTile(c, T, count, out.noise[std::size_t(k)]->values.data() + (out.v0), out.V);
+    }
+}
+
+SIMTROVE_INLINE_LANES void floatsOf(const double* values, float* c, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) c[i] = float(values[i]);
+}
+
+// One block: every component as a tile, summed in double into the data in
+// the order of generator.h, with what was realised in its voxels.
+SIMTROVE_VECTOR_CLONES
+void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs out, TileScratch& w,
+                  float* data, BlockSums& bs) {
+    const Scenario& s = plan.s;
+    const std::size_t T = std::size_t(plan.layout.T), V = std::size_t(plan.layout.V);
+    const std::size_t count = std::min(kTileWidth, V - std::size_t(v0));
+    const std::size_t n = T * kTileWidth;
+    bool inside[kTileWidth] = {};
+    std::size_t insideCount = 0;
+    for (std::size_t j = 0; j < count; ++j)
+        insideCount += inside[j] = s.inside(std::int64_t(v0) + std::int64_t(j));
+    const std::uint64_t first = std::uint64_t(v0);
+    out.V = V, out.v0 = std::size_t(v0);
+    Stopwatch clock(timings);
+
+    clock.start();
+    float* signal = w.signal.data();
+    double* acc = w.acc.data();
+    signalTile(plan, v0, inside, signal);
+    for (std::size_t i = 0; i < n; ++i) acc[i] = double(signal[i]);
+    clock.addTo(bs.seconds[kNoiseKinds]);
+
+    float* c = w.component.data();
+    const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
+    if (plan.present[kSystem] && !plan.rician) {
+        clock.start();
+        noise::systemNoiseTile(s.seed, first, systemSd, c, T);
+        takeComponent(kSystem, true, c, acc, T, count, inside, out, bs);
+        clock.addTo(bs.seconds[kSystem]);
+    }
+    if (plan.ar) {
+        clock.start();
+        plan.ar->generateTile(s.seed, first, w.values.data(), T, w.floats);
+        floatsOf(w.values.data(), c, n);
+        addTileAutocorrelations(c, T, inside, bs.autocorrelation);
+        takeComponent(kTemporal, true, c, acc, T, count, inside, out, bs);
+        clock.addTo(bs.seconds[kTemporal]);
+    }
+    if (plan.drift) {
+        clock.start();
+        plan.drift->generateTile(s.seed, first, w.values.data(), w.floats);
+        floatsOf(w.values.data(), c, n);
+        takeComponent(kDrift, true, c, acc, T, count, inside, out, bs);
+        clock.addTo(bs.seconds[kDrift]);
+    }
+    if (plan.physiological) {
+        clock.start();
+        plan.physiological->generateTile(s.seed, first, w.values.data());
+        floatsOf(w.values.data(), c, n);
+        takeComponent(kPhysiological, true, c, acc, T, count, inside, out, bs);
+        clock.addTo(bs.seconds[kPhysiological]);
+    }
+    if (plan.spatial) {
+        for (std::size_t t = 0; t < T; ++t) {
+            const float* from = out.field + t * V + std::size_t(v0);
+            std::copy(from, from + count, c + t * kTileWidth);
+            std::fill(c + t * kTileWidth + count, c + (t + 1) * kTileWidth, 0.0f);
+        }
+        takeComponent(kSpatial, true, c, acc, T, count, inside, out, bs);
+    }
+    if (plan.rician) {
+        clock.start();
+        double* before = w.rician.data();  // S: the sum of all the others
+        std::copy(acc, acc + n, before);
+        noise::applyRicianNoiseTile(s.seed, first, systemSd, acc, w.floats, T);
+        for (std::size_t i = 0; i < n; ++i) c[i] = float(double(float(acc[i])) - before[i]);
+        takeComponent(kSystem, false, c, acc, T, count, inside, out, bs);
+        clock.addTo(bs.seconds[kSystem]);
+    }
+
+    for (std::size_t i = 0; i < n; ++i) data[i] = float(acc[i]);
+    // What was realised: the sd of the data minus the signal.
+    for (std::size_t i = 0; i < n; ++i) w.values[i] = double(data[i]) - double(signal[i]);
+    const LaneMoments m = tileMoments(w.values.data(), T);
+    for (std::size_t j = 0; j < kTileWidth; ++j)
+        if (inside[j]) bs.noiseSd += sdOfSums(m.sum[j], m.squares[j], T);
+    bs.voxels += std::int64_t(insideCount);
+
+    zeroOutsideLanes(data, T, inside);
+    if (out.signal) storeTile(signal, T, count, out.signal + v0, V);
+}
+
 ComponentArray* findComponent(std::vector<ComponentArray>& list, const std::string& name) {
     for (ComponentArray& c : list)
         if (c.name == name) return &c;
@@ -366,7 +581,8 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const std::int64_t V = plan.layout.V, T = plan.layout.T;
     const std::size_t samples = std::size_t(V) * std::size_t(T);
     const int threads = threadCount(options.threads);
-    run.data.assign(samples, 0.0f);
+    // Memory of an earlier run is kept as it is: every sample is written below.
+    if (run.data.size() != samples) run.data.assign(samples, 0.0f);
     if (options.components) {
         run.components.push_back({"signal", std::vector<float>(samples, 0.0f)});
         for (int k = 0; k < kNoiseKinds; ++k)
@@ -411,149 +627,34 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const std::size_t lags = plan.ar ? s.noise.temporal->ar.size() : 0;
     const std::int64_t blocks = (V + kVoxelBlock - 1) / kVoxelBlock;
     std::vector<BlockSums> sums(static_cast<std::size_t>(blocks));
-    struct Scratch {
-        std::vector<double> acc, values, extra, arBlock, arLanes;
-        std::vector<float> data, signal;
-        std::array<std::vector<float>, kNoiseKinds> noise;
-    };
-    std::vector<Scratch> scratch(static_cast<std::size_t>(threads));
+    std::vector<TileScratch> scratch(static_cast<std::size_t>(threads));
     const std::size_t TT = std::size_t(T);
-    const std::size_t blockFloats = std::size_t(kVoxelBlock) * TT;
-    const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
+    const TileOutputs outputs{run.data.data(),
+                              signalArray ? signalArray->values.data() : nullptr,
+                              noiseArrays,
+                              field,
+                              0,
+                              0};
 
-    // Chunks of 32 blocks (512 voxels): neighbouring blocks of different
-    // threads would share the cache lines of every volume they write.
-    parallelFor(
-        blocks, 32, threads,
-        [&](std::int64_t begin, std::int64_t end, int worker) {
-            Scratch& w = scratch[std::size_t(worker)];
-            if (w.data.size() != blockFloats) {  // once per worker
-                w.acc.resize(TT), w.values.resize(TT);
-                w.extra.resize(std::max<std::size_t>(TT, 64));
-                w.data.assign(blockFloats, 0.0f), w.signal.assign(blockFloats, 0.0f);
-                for (int k = 0; k < kNoiseKinds; ++k)
-                    if (plan.present[std::size_t(k)])
-                        w.noise[std::size_t(k)].assign(blockFloats, 0.0f);
-            }
-            Stopwatch clock(options.timings);
-            for (std::int64_t b = begin; b < end; ++b) {
-                BlockSums& bs = sums[std::size_t(b)];
-                bs.componentSd.assign(kNoiseKinds, 0.0);
-                bs.autocorrelation.assign(lags, 0.0);
-                bs.seconds.assign(kNoiseKinds + 1, 0.0);
-                const std::int64_t v0 = b * kVoxelBlock, v1 = std::min(V, v0 + kVoxelBlock);
-                if (plan.ar) {  // the block's voxels side by side (see ar_noise.h)
-                    clock.start();
-                    w.arBlock.resize(blockFloats);
-                    plan.ar->generateVoxels(s.seed, std::uint64_t(v0), std::size_t(v1 - v0),
-                                            w.arBlock.data(), TT, w.arLanes);
-                    clock.addTo(bs.seconds[kTemporal]);
-                }
-                for (std::int64_t v = v0; v < v1; ++v) {
-                    const std::size_t row = std::size_t(v - v0) * TT;
-                    float* data = w.data.data() + row;
-                    float* signal = w.signal.data() + row;
-                    if (!s.inside(v)) {
-                        std::fill(data, data + TT, 0.0f), std::fill(signal, signal + TT, 0.0f);
-                        for (auto& n : w.noise)
-                            if (!n.empty())
-                                std::fill(n.begin() + long(row), n.begin() + long(row + TT), 0.0f);
-                        continue;
+    // Chunks of whole blocks, so that threads never share the cache lines of
+    // the volumes they write.
+    const std::int64_t chunk = blocksPerChunk(TT);
+    parallelFor(blocks, chunk, threads,
+                [&](std::int64_t begin, std::int64_t end, int worker) {
+                    TileScratch& w = scratch[std::size_t(worker)];
+                    w.prepare(TT, std::size_t(chunk));
+                    for (std::int64_t b = begin; b < end; ++b) {
+                        BlockSums& bs = sums[std::size_t(b)];
+                        bs.componentSd.assign(kNoiseKinds, 0.0);
+                        bs.autocorrelation.assign(lags, 0.0);
+                        bs.seconds.assign(kNoiseKinds + 1, 0.0);
+                        float* tile = w.data.data() + std::size_t(b - begin) * TT * kTileWidth;
+                        generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, tile, bs);
                     }
-                    clock.start();
-                    const std::int32_t r = plan.layout.regionOf[std::size_t(v)];
-                    if (r < 0) {
-                        std::fill(signal, signal + TT, float(s.baseline));
-                        std::fill(w.acc.begin(), w.acc.end(), double(float(s.baseline)));
-                    } else {
-                        const double* amplitude = plan.regionAmplitude[std::size_t(r)].data();
-                        for (std::size_t t = 0; t < TT; ++t) {
-                            signal[t] = float(s.baseline + amplitude[t]);
-                            w.acc[t] = signal[t];
-                        }
-                    }
-                    clock.addTo(bs.seconds[kNoiseKinds]);
-                    auto addComponent = [&](int k, const double* values) {
-                        float* out = w.noise[std::size_t(k)].data() + row;
-                        for (std::size_t t = 0; t < TT; ++t) {
-                            out[t] = float(values[t]);
-                            w.acc[t] += out[t];
-                        }
-                    };
-                    if (plan.present[kSystem] && !plan.rician) {
-                        clock.start();
-                        noise::systemNoise(s.seed, std::uint64_t(v), systemSd, w.values.data(), TT);
-                        addComponent(kSystem, w.values.data());
-                        clock.addTo(bs.seconds[kSystem]);
-                    }
-                    if (plan.ar) {
-                        clock.start();
-                        addComponent(kTemporal, w.arBlock.data() + row);
-                        clock.addTo(bs.seconds[kTemporal]);
-                    }
-                    if (plan.drift) {
-                        clock.start();
-                        if (w.extra.size() < plan.drift->functions())
-                            w.extra.resize(plan.drift->functions());
-                        plan.drift->generate(s.seed, std::uint64_t(v), w.values.data(),
-                                             w.extra.data());
-                        addComponent(kDrift, w.values.data());
-                        clock.addTo(bs.seconds[kDrift]);
-                    }
-                    if (plan.physiological) {
-                        clock.start();
-                        plan.physiological->generate(s.seed, std::uint64_t(v), w.values.data());
-                        addComponent(kPhysiological, w.values.data());
-                        clock.addTo(bs.seconds[kPhysiological]);
-                    }
-                    if (plan.spatial) {
-                        float* out = w.noise[kSpatial].data() + row;
-                        for (std::size_t t = 0; t < TT; ++t) {
-                            out[t] = field[t * std::size_t(V) + std::size_t(v)];
-                            w.acc[t] += out[t];
-                        }
-                    }
-                    if (plan.rician) {
-                        clock.start();
-                        std::copy(w.acc.begin(), w.acc.end(), w.values.begin());  // S
-                        if (w.extra.size() < TT) w.extra.resize(TT);
-                        noise::applyRicianNoise(s.seed, std::uint64_t(v), systemSd, w.acc.data(),
-                                                w.extra.data(), TT);
-                        float* out = w.noise[kSystem].data() + row;
-                        for (std::size_t t = 0; t < TT; ++t)
-                            out[t] = float(double(float(w.acc[t])) - w.values[t]);
-                        clock.addTo(bs.seconds[kSystem]);
-                    }
-                    for (std::size_t t = 0; t < TT; ++t) data[t] = float(w.acc[t]);
-                    // What was realised in this voxel.
-                    ++bs.voxels;
-                    for (int k = 0; k < kNoiseKinds; ++k)
-                        if (plan.present[std::size_t(k)])
-                            bs.componentSd[std::size_t(k)] +=
-                                temporalSd(w.noise[std::size_t(k)].data() + row, TT);
-                    if (lags)
-                        addAutocorrelations(w.noise[kTemporal].data() + row, TT,
-                                            bs.autocorrelation);
-                    const Moments m = laneMoments(TT, [data, signal](std::size_t t) {
-                        return double(data[t]) - double(signal[t]);
-                    });
-                    bs.noiseSd += sdOfSums(m.sum, m.squares, TT);
-                }
-                // Out, volume by volume: each volume receives the block's voxels as one run.
-                auto store = [&](const std::vector<float>& from, float* to) {
-                    for (std::size_t t = 0; t < TT; ++t)
-                        for (std::int64_t v = v0; v < v1; ++v)
-                            to[t * std::size_t(V) + std::size_t(v)] =
-                                from[std::size_t(v - v0) * TT + t];
-                };
-                store(w.data, run.data.data());
-                if (signalArray) store(w.signal, signalArray->values.data());
-                for (int k = 0; k < kNoiseKinds; ++k)
-                    if (noiseArrays[std::size_t(k)] && k != kSpatial)
-                        store(w.noise[std::size_t(k)], noiseArrays[std::size_t(k)]->values.data());
-            }
-        },
-        {&options.progress, plan.spatial ? 0.5 : 0.0, plan.spatial ? 0.5 : 1.0});
+                    storeChunk(w.data.data(), std::size_t(end - begin), TT,
+                               std::size_t(begin * kVoxelBlock), std::size_t(V), run.data.data());
+                },
+                {&options.progress, plan.spatial ? 0.5 : 0.0, plan.spatial ? 0.5 : 1.0});
 
     // Reduce in block order.
     BlockSums total;
@@ -671,8 +772,16 @@ void generatePlugIn(const Plan& plan, const GenerateOptions& options, SimulatedR
 }  // namespace
 
 SimulatedRun generate(const Scenario& s, const GenerateOptions& options) {
-    const Clock::time_point start = Clock::now();
     SimulatedRun run;
+    generate(s, options, run);
+    return run;
+}
+
+void generate(const Scenario& s, const GenerateOptions& options, SimulatedRun& run) {
+    const Clock::time_point start = Clock::now();
+    std::vector<float> samples = std::move(run.data);
+    run = SimulatedRun{};
+    run.data = std::move(samples);
     run.scenario = s;
     run.scenarioJson = toJson(s);
     run.geometry.shape = s.grid.shape;
@@ -730,7 +839,6 @@ SimulatedRun generate(const Scenario& s, const GenerateOptions& options) {
     for (const formats::Predictor& p : plan.design) run.labelNames.push_back(p.name);
     run.design = std::move(plan.design);
     run.timings.push_back({"total", secondsSince(start)});
-    return run;
 }
 
 }  // namespace simtrove::scenario

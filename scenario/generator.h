@@ -86,4 +86,9 @@ struct SimulatedRun {
 // The scenario must come from readScenario() (or plugInMainJob()).
 SimulatedRun generate(const Scenario& scenario, const GenerateOptions& options = {});
 
+// The same into `run`, replacing all it held but reusing the memory of its
+// data when that has as many samples (the runs of a study): no new pages to
+// be faulted in and cleared.
+void generate(const Scenario& scenario, const GenerateOptions& options, SimulatedRun& run);
+
 }  // namespace simtrove::scenario
