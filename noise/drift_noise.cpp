@@ -41,17 +41,22 @@ void DriftNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out,
 
 SIMTROVE_VECTOR_CLONES
 void DriftNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
-                              std::vector<float>& scratch) const {
+                              std::vector<float>& scratch, std::vector<double>& weights) const {
     constexpr std::size_t L = kTileLanes;
     scratch.resize(std::max<std::size_t>(functions_, 1) * L);
     standardNormalTile({seed, Component::Drift, firstVoxel}, scratch.data(), functions_);
-    std::fill(tile, tile + T_ * L, 0.0);
-    for (std::size_t k = 0; k < functions_; ++k) {
-        double w[L];
-        for (std::size_t j = 0; j < L; ++j) w[j] = weightSd_ * double(scratch[k * L + j]);
-        const double* f = basis_.data() + k * T_;
-        for (std::size_t t = 0; t < T_; ++t)
-            for (std::size_t j = 0; j < L; ++j) tile[t * L + j] += w[j] * f[t];
+    weights.resize(functions_ * L);
+    for (std::size_t i = 0; i < functions_ * L; ++i) weights[i] = weightSd_ * double(scratch[i]);
+    // Each volume's sums in registers, the functions added in generate()'s order.
+    for (std::size_t t = 0; t < T_; ++t) {
+        double row[L] = {};
+        for (std::size_t k = 0; k < functions_; ++k) {
+            const double f = basis_[k * T_ + t];
+            const double* w = weights.data() + k * L;
+#pragma GCC unroll 1
+            for (std::size_t j = 0; j < L; ++j) row[j] += w[j] * f;
+        }
+        for (std::size_t j = 0; j < L; ++j) tile[t * L + j] = row[j];
     }
 }
 

@@ -23,9 +23,10 @@ class DriftNoise {
     // T values of the voxel's drift (scratch: K doubles).
     void generate(std::uint64_t seed, std::uint64_t voxel, double* out, double* scratch) const;
     // The same for the kTileLanes voxels firstVoxel .. side by side, voxel j's
-    // value at t in tile[t * kTileLanes + j], bit for bit (scratch: K * kTileLanes floats).
+    // value at t in tile[t * kTileLanes + j], bit for bit (scratch: K * kTileLanes floats and as
+    // many doubles).
     void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
-                      std::vector<float>& scratch) const;
+                      std::vector<float>& scratch, std::vector<double>& weights) const;
 
   private:
     std::size_t T_, functions_;

@@ -174,7 +174,7 @@ double slope(const std::vector<double>& y, const std::vector<float>& x) {
 constexpr std::size_t kLanes = 8;
 
 template <typename At>
-double laneSum(std::size_t n, At at) {
+SIMTROVE_INLINE_LANES double laneSum(std::size_t n, At at) {
     double lanes[kLanes] = {};
     std::size_t t = 0;
     for (; t + kLanes <= n; t += kLanes)
@@ -190,7 +190,7 @@ struct Moments {
 };
 
 template <typename At>
-Moments laneMoments(std::size_t n, At at) {
+SIMTROVE_INLINE_LANES Moments laneMoments(std::size_t n, At at) {
     double sums[kLanes] = {}, squares[kLanes] = {};
     std::size_t t = 0;
     for (; t + kLanes <= n; t += kLanes)
@@ -293,6 +293,7 @@ json fieldFwhm(const std::vector<FieldSums>& volumes, const Scenario& s) {
 
 // Without a mask every voxel and every neighbour pair counts: rows, planes
 // and the volume are runs of memory, summed in lanes.
+SIMTROVE_VECTOR_CLONES
 void addUnmaskedFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
     const std::size_t X = std::size_t(s.grid.shape[0]), Y = std::size_t(s.grid.shape[1]),
                       Z = std::size_t(s.grid.shape[2]), plane = X * Y;
@@ -341,7 +342,7 @@ void addFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
 constexpr std::size_t kTileWidth = std::size_t(kVoxelBlock);
 
 struct TileScratch {
-    std::vector<double> acc, values, rician;
+    std::vector<double> acc, values, rician, weights;
     std::vector<float> signal, component, floats;
     std::vector<float> data;  // the data tiles of a chunk of blocks, one after another
     void prepare(std::size_t T, std::size_t blocks) {
@@ -395,6 +396,7 @@ template <typename Value>
 SIMTROVE_INLINE_LANES LaneMoments tileMoments(const Value* tile, std::size_t T) {
     LaneMoments m;
     for (std::size_t t = 0; t < T; ++t)
+#pragma GCC unroll 1
         for (std::size_t j = 0; j < kTileWidth; ++j) {
             const double x = double(tile[t * kTileWidth + j]);
             m.sum[j] += x, m.squares[j] += x * x;
@@ -467,13 +469,18 @@ SIMTROVE_INLINE_LANES void signalTile(const Plan& plan, std::int64_t v0, const b
 
 // The component in c: into the data (unless Rician's, which is not a term of
 // the sum), its realised sd, and its own array when kept.
-SIMTROVE_INLINE_LANES void takeComponent(int k, bool summed, float* c, double* acc, std::size_t T,
+template <bool summed>
+SIMTROVE_INLINE_LANES void takeComponent(int k, float* c, double* acc, std::size_t T,
                                          std::size_t count, const bool inside[],
                                          const TileOutputs& out, BlockSums& bs) {
-    const std::size_t n = T * kTileWidth;
-    if (summed)
-        for (std::size_t i = 0; i < n; ++i) acc[i] += double(c[i]);
-    const LaneMoments m = tileMoments(c, T);
+    LaneMoments m;  // in the same pass as the sum
+    for (std::size_t t = 0; t < T; ++t)
+#pragma GCC unroll 1
+        for (std::size_t j = 0; j < kTileWidth; ++j) {
+            const double x = double(c[t * kTileWidth + j]);
+            if constexpr (summed) acc[t * kTileWidth + j] += x;
+            m.sum[j] += x, m.squares[j] += x * x;
+        }
     for (std::size_t j = 0; j < kTileWidth; ++j)
         if (inside[j]) bs.componentSd[std::size_t(k)] += sdOfSums(m.sum[j], m.squares[j], T);
     if (out.noise[std::size_t(k)] && k != kSpatial) {
@@ -515,7 +522,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
     if (plan.present[kSystem] && !plan.rician) {
         clock.start();
         noise::systemNoiseTile(s.seed, first, systemSd, c, T);
-        takeComponent(kSystem, true, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kSystem, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kSystem]);
     }
     if (plan.ar) {
@@ -523,21 +530,21 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
         plan.ar->generateTile(s.seed, first, w.values.data(), T, w.floats);
         floatsOf(w.values.data(), c, n);
         addTileAutocorrelations(c, T, inside, bs.autocorrelation);
-        takeComponent(kTemporal, true, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kTemporal, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kTemporal]);
     }
     if (plan.drift) {
         clock.start();
-        plan.drift->generateTile(s.seed, first, w.values.data(), w.floats);
+        plan.drift->generateTile(s.seed, first, w.values.data(), w.floats, w.weights);
         floatsOf(w.values.data(), c, n);
-        takeComponent(kDrift, true, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kDrift, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kDrift]);
     }
     if (plan.physiological) {
         clock.start();
         plan.physiological->generateTile(s.seed, first, w.values.data());
         floatsOf(w.values.data(), c, n);
-        takeComponent(kPhysiological, true, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kPhysiological, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kPhysiological]);
     }
     if (plan.spatial) {
@@ -546,7 +553,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
             std::copy(from, from + count, c + t * kTileWidth);
             std::fill(c + t * kTileWidth + count, c + (t + 1) * kTileWidth, 0.0f);
         }
-        takeComponent(kSpatial, true, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kSpatial, c, acc, T, count, inside, out, bs);
     }
     if (plan.rician) {
         clock.start();
@@ -554,14 +561,20 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
         std::copy(acc, acc + n, before);
         noise::applyRicianNoiseTile(s.seed, first, systemSd, acc, w.floats, T);
         for (std::size_t i = 0; i < n; ++i) c[i] = float(double(float(acc[i])) - before[i]);
-        takeComponent(kSystem, false, c, acc, T, count, inside, out, bs);
+        takeComponent<false>(kSystem, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kSystem]);
     }
 
-    for (std::size_t i = 0; i < n; ++i) data[i] = float(acc[i]);
-    // What was realised: the sd of the data minus the signal.
-    for (std::size_t i = 0; i < n; ++i) w.values[i] = double(data[i]) - double(signal[i]);
-    const LaneMoments m = tileMoments(w.values.data(), T);
+    // The data, and what was realised: the sd of the data minus the signal.
+    LaneMoments m;
+    for (std::size_t t = 0; t < T; ++t)
+#pragma GCC unroll 1
+        for (std::size_t j = 0; j < kTileWidth; ++j) {
+            const std::size_t i = t * kTileWidth + j;
+            data[i] = float(acc[i]);
+            const double x = double(data[i]) - double(signal[i]);
+            m.sum[j] += x, m.squares[j] += x * x;
+        }
     for (std::size_t j = 0; j < kTileWidth; ++j)
         if (inside[j]) bs.noiseSd += sdOfSums(m.sum[j], m.squares[j], T);
     bs.voxels += std::int64_t(insideCount);
