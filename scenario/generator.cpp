@@ -10,6 +10,10 @@
 #include <system_error>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "noise/ar_noise.h"
 #include "noise/drift_noise.h"
 #include "noise/normal_transform.h"
@@ -360,20 +364,42 @@ std::int64_t blocksPerChunk(std::size_t T) {
     return std::int64_t(std::clamp<std::size_t>((std::size_t(1) << 20) / tileBytes, 1, 32));
 }
 
+// A run of n floats to memory that is not read again soon: past the cache
+// (streaming stores, no read of the lines first) where the processor has them.
+void streamOut(const float* from, float* to, std::size_t n) {
+#if defined(__SSE2__)
+    std::size_t head = (16 - std::uintptr_t(to) % 16) % 16 / sizeof(float);
+    if (std::uintptr_t(to) % sizeof(float) != 0 || head > n) head = n;
+    std::copy(from, from + head, to);
+    std::size_t i = head;
+    for (; i + 4 <= n; i += 4) _mm_stream_ps(to + i, _mm_loadu_ps(from + i));
+    std::copy(from + i, from + n, to + i);
+#else
+    std::copy(from, from + n, to);
+#endif
+}
+
 // The chunk's data tiles into the data, volume after volume: each volume
-// receives the chunk's voxels as one run of memory (the volumes are written
-// in order, which the memory system streams, rather than 16 floats in each).
+// receives the chunk's voxels as one run of memory. Data larger than the
+// cache go past it (see streamOut).
 void storeChunk(const float* tiles, std::size_t blocks, std::size_t T, std::size_t v0,
                 std::size_t V, float* data) {
     const std::size_t voxels = std::min(blocks * kTileWidth, V - v0);
+    const bool streamed = T * V * sizeof(float) >= (std::size_t(64) << 20);
+    std::vector<float> row(voxels);
     for (std::size_t t = 0; t < T; ++t) {
         float* to = data + t * V + v0;
+        float* into = streamed ? row.data() : to;
         for (std::size_t b = 0; b < blocks; ++b) {
             const std::size_t count = std::min(kTileWidth, voxels - b * kTileWidth);
             const float* from = tiles + (b * T + t) * kTileWidth;
-            for (std::size_t j = 0; j < count; ++j) to[b * kTileWidth + j] = from[j];
+            std::copy(from, from + count, into + b * kTileWidth);
         }
+        if (streamed) streamOut(row.data(), to, voxels);
     }
+#if defined(__SSE2__)
+    if (streamed) _mm_sfence();  // the streamed lines in order before the threads meet
+#endif
 }
 
 // Where the tiles go: the data, and with GenerateOptions::components the

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace simtrove::noise {
@@ -31,6 +32,28 @@ TEST(StandardNormals, DependOnlyOnTheirPosition) {
     std::vector<double> other(1000);
     standardNormals({9, Component::Temporal, 32}, 0, other.data(), other.size());
     EXPECT_NE(other, whole);
+}
+
+// Each value against Box-Muller of its own words in double with the C
+// runtime's functions: u1 = (a + 1/2) / 2^32 (at most 1 - 2^-24), angle 2 pi
+// b / 2^32. Tolerance: float rounding (1e-6 relative) plus what rounding u1
+// to float can move a small radius (dr = d(r^2) / 2r, d(r^2) <= 2^-22).
+TEST(StandardNormals, AreBoxMullerOfTheirWordsToFloatPrecision) {
+    const StreamKey key{21, Component::Drift, 77};
+    const std::size_t n = 1 << 18;
+    std::vector<double> z(n);
+    standardNormals(key, 0, z.data(), n);
+    for (std::size_t p = 0; p < n; ++p) {
+        const Block words = philoxBlock(key, std::uint32_t(p / 4), 0);
+        const std::size_t pair = (p % 4) / 2 * 2;
+        const double u1 = std::min((double(words[pair]) + 0.5) / 4294967296.0, 1.0 - 0x1p-24);
+        const double r = std::sqrt(-2.0 * std::log(u1));
+        const double angle = 2.0 * std::numbers::pi * double(words[pair + 1]) / 4294967296.0;
+        const double expected = r * (p % 2 == 0 ? std::cos(angle) : std::sin(angle));
+        const double tolerance =
+            1e-6 * (1.0 + std::fabs(expected)) + std::min(0x1p-22 / (2.0 * r), 4e-4);
+        ASSERT_NEAR(z[p], expected, tolerance) << "position " << p;
+    }
 }
 
 TEST(StandardNormals, AreStandardNormal) {

@@ -21,27 +21,35 @@ TEST(PhiloxBlock, GivesTheKnownAnswers) {
               (Block{0xd16cfe09u, 0x94fdccebu, 0x5001e420u, 0x24126ea1u}));
 }
 
+// Both batches: 16 blocks of one stream, and one block of 16 streams.
 TEST(PhiloxBlocks, AreRandom123sScalarCipherBitForBit) {
     const StreamKey keys[] = {{1, Component::System, 0},
-                              {0xFFFFFFFFFFFFFFFFull, Component::Spatial, 123456789012345ull},
-                              {42, Component::TrialAmplitude, 7}};
+                              {0xFFFFFFFFFFFFFFFFull, Component::Spatial, 0xFFFFFFFFFFFFFFF8ull},
+                              {42, Component::TrialAmplitude, 0xFFFFFFF9ull}};
     const r123::Philox4x32 cipher;
     for (const StreamKey& key : keys)
         for (std::uint32_t first : {0u, 17u, 0xFFFFFFF0u})
-            for (std::uint32_t attempt : {0u, 1u, 65535u}) {
-                std::uint32_t words[4][kBlockBatch];
-                philoxBlocks(key, first, attempt, kBlockBatch, words);
-                for (std::size_t i = 0; i < kBlockBatch; ++i) {
-                    const r123::Philox4x32::ctr_type counter = {
-                        {first + std::uint32_t(i), (std::uint32_t(key.component) << 16) | attempt,
-                         std::uint32_t(key.stream), std::uint32_t(key.stream >> 32)}};
-                    const r123::Philox4x32::key_type k = {
-                        {std::uint32_t(key.seed), std::uint32_t(key.seed >> 32)}};
-                    const auto expected = cipher(counter, k);
-                    for (std::size_t w = 0; w < 4; ++w)
-                        ASSERT_EQ(words[w][i], expected.v[w]) << "block " << first + i;
+            for (std::uint32_t attempt : {0u, 1u, 65535u})
+                for (bool acrossStreams : {false, true}) {
+                    std::uint32_t words[4][kBlockBatch];
+                    if (acrossStreams)
+                        philoxStreams(key, first, attempt, words);
+                    else
+                        philoxBlocks(key, first, attempt, kBlockBatch, words);
+                    for (std::size_t i = 0; i < kBlockBatch; ++i) {
+                        const std::uint64_t stream = key.stream + (acrossStreams ? i : 0);
+                        const std::uint32_t block = first + std::uint32_t(acrossStreams ? 0 : i);
+                        const r123::Philox4x32::ctr_type counter = {
+                            {block, (std::uint32_t(key.component) << 16) | attempt,
+                             std::uint32_t(stream), std::uint32_t(stream >> 32)}};
+                        const r123::Philox4x32::key_type k = {
+                            {std::uint32_t(key.seed), std::uint32_t(key.seed >> 32)}};
+                        const auto expected = cipher(counter, k);
+                        for (std::size_t w = 0; w < 4; ++w)
+                            ASSERT_EQ(words[w][i], expected.v[w])
+                                << (acrossStreams ? "stream " : "block ") << i;
+                    }
                 }
-            }
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+// The generator puts each voxel's own values in place: on a grid whose voxels
+// do not fill whole blocks of sixteen, with a mask, every in-mask sample is the
+// voxel-by-voxel component functions' value and the data their sum; outside
+// the mask everything is 0; and a run generated into the memory of an earlier
+// one keeps nothing of it.
+#include "scenario/generator.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "noise/drift_noise.h"
+#include "noise/system_noise.h"
+#include "scenario/scenario_reader.h"
+
+namespace simtrove::scenario {
+namespace {
+
+Scenario maskedScenario(std::uint64_t seed) {
+    formats::Result<Scenario> read = readScenario(nlohmann::json::parse(R"({
+        "grid": {"shape": [7, 5, 3]}, "time_points": 21, "tr": 2,
+        "noise": {"system": {"sd": 2}, "drift": {"sd": 1.5, "cutoff_s": 20}}})"),
+                                                  ".");
+    EXPECT_TRUE(read.ok()) << read.error();
+    Scenario s = read.ok() ? read.value() : Scenario{};
+    s.seed = seed;
+    s.mask.assign(std::size_t(s.grid.voxels()), 1);
+    for (std::size_t v = 0; v < s.mask.size(); v += 3) s.mask[v] = 0;
+    return s;
+}
+
+TEST(Generator, PutsEveryVoxelsOwnValuesInPlace) {
+    const Scenario s = maskedScenario(3);
+    const SimulatedRun run = generate(s, {2, true});
+    const std::size_t V = std::size_t(s.grid.voxels()), T = std::size_t(s.timePoints);
+    ASSERT_EQ(run.components.size(), 3u);  // signal, system, drift
+    const noise::DriftNoise drift(T, s.tr, 20.0, 1.5);
+    std::vector<double> system(T), drifting(T), scratch(drift.functions() + 1);
+    for (std::size_t v = 0; v < V; ++v) {
+        noise::systemNoise(s.seed, v, 2.0, system.data(), T);
+        drift.generate(s.seed, v, drifting.data(), scratch.data());
+        for (std::size_t t = 0; t < T; ++t) {
+            const std::size_t i = t * V + v;
+            if (!s.inside(std::int64_t(v))) {
+                for (const ComponentArray& c : run.components)
+                    ASSERT_EQ(c.values[i], 0.0f) << c.name;
+                ASSERT_EQ(run.data[i], 0.0f) << v;
+                continue;
+            }
+            ASSERT_EQ(run.components[0].values[i], float(s.baseline)) << v;
+            ASSERT_EQ(run.components[1].values[i], float(system[t])) << v << ", " << t;
+            ASSERT_EQ(run.components[2].values[i], float(drifting[t])) << v << ", " << t;
+            ASSERT_EQ(run.data[i], float(double(float(s.baseline)) + double(float(system[t])) +
+                                         double(float(drifting[t]))))
+                << v << ", " << t;
+        }
+    }
+    // Into the memory of a run of another seed: the same bytes as a fresh run.
+    SimulatedRun reused = generate(maskedScenario(4), {1, false});
+    generate(s, {3, false}, reused);
+    ASSERT_EQ(reused.data.size(), run.data.size());
+    EXPECT_EQ(std::memcmp(reused.data.data(), run.data.data(), run.data.size() * sizeof(float)), 0);
+    EXPECT_EQ(reused.realised, run.realised);
+    EXPECT_TRUE(reused.components.empty());
+}
+
+}  // namespace
+}  // namespace simtrove::scenario
