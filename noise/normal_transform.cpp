@@ -123,7 +123,11 @@ double naturalLog(double x) {
     return logOfNormal(x);
 }
 
-void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std::size_t n) {
+namespace {
+
+// standardNormals for either precision (the values are floats either way).
+template <typename Value>
+void normalsInto(const StreamKey& key, std::uint64_t first, Value* out, std::size_t n) {
     float values[4][kBlockBatch];
     std::uint64_t position = first;
     for (std::size_t i = 0; i < n;) {
@@ -136,7 +140,7 @@ void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std
         batchNormals(words, values);
         const std::uint64_t end = (block + count) * 4;
         if (position == block * 4 && n - i >= count * 4) {  // whole blocks, in order
-            double* to = out + i;
+            Value* to = out + i;
             for (std::size_t b = 0; b < count; ++b, to += 4)
                 to[0] = values[0][b], to[1] = values[1][b], to[2] = values[2][b],
                 to[3] = values[3][b];
@@ -147,6 +151,16 @@ void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std
         for (; position < end && i < n; ++position, ++i)
             out[i] = values[position % 4][(position - block * 4) / 4];
     }
+}
+
+}  // namespace
+
+void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std::size_t n) {
+    normalsInto(key, first, out, n);
+}
+
+void standardNormals(const StreamKey& key, std::uint64_t first, float* out, std::size_t n) {
+    normalsInto(key, first, out, n);
 }
 
 void standardNormalTile(const StreamKey& first, float* tile, std::size_t T) {

@@ -26,6 +26,7 @@ double naturalLog(double x);
 
 // out[i] = the standard normal at position first + i of the stream, i < n.
 void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std::size_t n);
+void standardNormals(const StreamKey& key, std::uint64_t first, float* out, std::size_t n);
 
 // Normals of kTileLanes neighbouring streams side by side: tile[t * kTileLanes
 // + j] = the normal at position t of stream first.stream + j, t < T (the same

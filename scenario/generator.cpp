@@ -380,12 +380,13 @@ void streamOut(const float* from, float* to, std::size_t n) {
 }
 
 // The chunk's data tiles into the data, volume after volume: each volume
-// receives the chunk's voxels as one run of memory. Data larger than the
-// cache go past it (see streamOut).
+// receives the chunk's voxels as one run of memory. With `streamed` the
+// rows go past the cache (see streamOut): for large data whose lines are
+// not in the cache already (as they are when the spatial field was just read
+// from them).
 void storeChunk(const float* tiles, std::size_t blocks, std::size_t T, std::size_t v0,
-                std::size_t V, float* data) {
+                std::size_t V, float* data, bool streamed) {
     const std::size_t voxels = std::min(blocks * kTileWidth, V - v0);
-    const bool streamed = T * V * sizeof(float) >= (std::size_t(64) << 20);
     std::vector<float> row(voxels);
     for (std::size_t t = 0; t < T; ++t) {
         float* to = data + t * V + v0;
@@ -436,9 +437,11 @@ SIMTROVE_INLINE_LANES void addTileAutocorrelations(const float* tile, std::size_
     constexpr std::size_t L = kTileWidth;
     double mean[L] = {}, denominator[L] = {};
     for (std::size_t t = 0; t < T; ++t)
+#pragma GCC unroll 1
         for (std::size_t j = 0; j < L; ++j) mean[j] += double(tile[t * L + j]);
     for (std::size_t j = 0; j < L; ++j) mean[j] /= double(T);
     for (std::size_t t = 0; t < T; ++t)
+#pragma GCC unroll 1
         for (std::size_t j = 0; j < L; ++j) {
             const double d = double(tile[t * L + j]) - mean[j];
             denominator[j] += d * d;
@@ -446,6 +449,7 @@ SIMTROVE_INLINE_LANES void addTileAutocorrelations(const float* tile, std::size_
     for (std::size_t k = 1; k <= sums.size(); ++k) {
         double numerator[L] = {};
         for (std::size_t t = 0; t + k < T; ++t)
+#pragma GCC unroll 1
             for (std::size_t j = 0; j < L; ++j)
                 numerator[j] +=
                     (double(tile[t * L + j]) - mean[j]) * (double(tile[(t + k) * L + j]) - mean[j]);
@@ -495,15 +499,17 @@ SIMTROVE_INLINE_LANES void signalTile(const Plan& plan, std::int64_t v0, const b
 
 // The component in c: into the data (unless Rician's, which is not a term of
 // the sum), its realised sd, and its own array when kept.
-template <bool summed>
-SIMTROVE_INLINE_LANES void takeComponent(int k, float* c, double* acc, std::size_t T,
-                                         std::size_t count, const bool inside[],
+template <bool summed, typename Source>
+SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, float* c, double* acc,
+                                         std::size_t T, std::size_t count, const bool inside[],
                                          const TileOutputs& out, BlockSums& bs) {
     LaneMoments m;  // in the same pass as the sum
     for (std::size_t t = 0; t < T; ++t)
 #pragma GCC unroll 1
         for (std::size_t j = 0; j < kTileWidth; ++j) {
-            const double x = double(c[t * kTileWidth + j]);
+            const float stored = float(values[t * kTileWidth + j]);
+            c[t * kTileWidth + j] = stored;
+            const double x = double(stored);
             if constexpr (summed) acc[t * kTileWidth + j] += x;
             m.sum[j] += x, m.squares[j] += x * x;
         }
@@ -513,10 +519,6 @@ SIMTROVE_INLINE_LANES void takeComponent(int k, float* c, double* acc, std::size
         zeroOutsideLanes(c, T, inside);
         storeTile(c, T, count, out.noise[std::size_t(k)]->values.data() + (out.v0), out.V);
     }
-}
-
-SIMTROVE_INLINE_LANES void floatsOf(const double* values, float* c, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i) c[i] = float(values[i]);
 }
 
 // One block: every component as a tile, summed in double into the data in
@@ -548,29 +550,26 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
     if (plan.present[kSystem] && !plan.rician) {
         clock.start();
         noise::systemNoiseTile(s.seed, first, systemSd, c, T);
-        takeComponent<true>(kSystem, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kSystem, c, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kSystem]);
     }
     if (plan.ar) {
         clock.start();
         plan.ar->generateTile(s.seed, first, w.values.data(), T, w.floats);
-        floatsOf(w.values.data(), c, n);
+        takeComponent<true>(kTemporal, w.values.data(), c, acc, T, count, inside, out, bs);
         addTileAutocorrelations(c, T, inside, bs.autocorrelation);
-        takeComponent<true>(kTemporal, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kTemporal]);
     }
     if (plan.drift) {
         clock.start();
         plan.drift->generateTile(s.seed, first, w.values.data(), w.floats, w.weights);
-        floatsOf(w.values.data(), c, n);
-        takeComponent<true>(kDrift, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kDrift, w.values.data(), c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kDrift]);
     }
     if (plan.physiological) {
         clock.start();
         plan.physiological->generateTile(s.seed, first, w.values.data());
-        floatsOf(w.values.data(), c, n);
-        takeComponent<true>(kPhysiological, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kPhysiological, w.values.data(), c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kPhysiological]);
     }
     if (plan.spatial) {
@@ -579,7 +578,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
             std::copy(from, from + count, c + t * kTileWidth);
             std::fill(c + t * kTileWidth + count, c + (t + 1) * kTileWidth, 0.0f);
         }
-        takeComponent<true>(kSpatial, c, acc, T, count, inside, out, bs);
+        takeComponent<true>(kSpatial, c, c, acc, T, count, inside, out, bs);
     }
     if (plan.rician) {
         clock.start();
@@ -587,7 +586,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
         std::copy(acc, acc + n, before);
         noise::applyRicianNoiseTile(s.seed, first, systemSd, acc, w.floats, T);
         for (std::size_t i = 0; i < n; ++i) c[i] = float(double(float(acc[i])) - before[i]);
-        takeComponent<false>(kSystem, c, acc, T, count, inside, out, bs);
+        takeComponent<false>(kSystem, c, c, acc, T, count, inside, out, bs);
         clock.addTo(bs.seconds[kSystem]);
     }
 
@@ -642,20 +641,15 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
         const Clock::time_point start = Clock::now();
         fieldSums.resize(std::size_t(T));
         std::vector<noise::SpatialNoise::Scratch> scratch(static_cast<std::size_t>(threads));
-        std::vector<std::vector<double>> volumes(static_cast<std::size_t>(threads),
-                                                 std::vector<double>(static_cast<std::size_t>(V)));
         parallelFor(T, 1, threads,
                     [&](std::int64_t begin, std::int64_t end, int worker) {
-                        std::vector<double>& volume = volumes[std::size_t(worker)];
                         for (std::int64_t t = begin; t < end; ++t) {
-                            plan.spatial->generate(s.seed, std::uint64_t(t), volume.data(),
-                                                   scratch[std::size_t(worker)]);
                             float* target = field + std::size_t(t) * std::size_t(V);
-                            if (s.mask.empty())
-                                std::copy(volume.begin(), volume.end(), target);
-                            else
+                            plan.spatial->generate(s.seed, std::uint64_t(t), target,
+                                                   scratch[std::size_t(worker)]);
+                            if (!s.mask.empty())
                                 for (std::int64_t v = 0; v < V; ++v)
-                                    target[v] = s.inside(v) ? float(volume[std::size_t(v)]) : 0.0f;
+                                    if (!s.inside(v)) target[v] = 0.0f;
                             addFieldSums(target, s, fieldSums[std::size_t(t)]);
                         }
                     },
@@ -678,6 +672,8 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     // Chunks of whole blocks, so that threads never share the cache lines of
     // the volumes they write.
     const std::int64_t chunk = blocksPerChunk(TT);
+    const bool streamed = samples * sizeof(float) >= (std::size_t(64) << 20) &&
+                          !(plan.spatial && field == run.data.data());
     parallelFor(blocks, chunk, threads,
                 [&](std::int64_t begin, std::int64_t end, int worker) {
                     TileScratch& w = scratch[std::size_t(worker)];
@@ -691,7 +687,8 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                         generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, tile, bs);
                     }
                     storeChunk(w.data.data(), std::size_t(end - begin), TT,
-                               std::size_t(begin * kVoxelBlock), std::size_t(V), run.data.data());
+                               std::size_t(begin * kVoxelBlock), std::size_t(V), run.data.data(),
+                               streamed);
                 },
                 {&options.progress, plan.spatial ? 0.5 : 0.0, plan.spatial ? 0.5 : 1.0});
 

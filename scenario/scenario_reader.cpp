@@ -592,8 +592,8 @@ std::string memoryProblem(const Scenario& s, bool components) {
     // A kernel far wider than the grid pads every volume by its reach.
     if (s.noise.spatial) {
         const double scratch =
-            noise::spatialScratchDoubles(s.grid.shape, s.grid.voxelMm, s.noise.spatial->fwhmMm) *
-            sizeof(double);
+            noise::spatialScratchFloats(s.grid.shape, s.grid.voxelMm, s.noise.spatial->fwhmMm) *
+            sizeof(float);
         const double limit = double(std::min(have, addressable)) / 2;
         if (!(scratch <= limit)) {
             std::snprintf(line, sizeof line,
