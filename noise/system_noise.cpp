@@ -31,13 +31,6 @@ void applyRicianNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double
 }
 
 SIMTROVE_VECTOR_CLONES
-void systemNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, float* tile,
-                     std::size_t T) {
-    standardNormalTile({seed, Component::System, firstVoxel}, tile, T);
-    for (std::size_t i = 0; i < T * kTileLanes; ++i) tile[i] = float(sd * double(tile[i]));
-}
-
-SIMTROVE_VECTOR_CLONES
 void applyRicianNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, double* samples,
                           std::vector<float>& scratch, std::size_t T) {
     const std::size_t n = T * kTileLanes;

@@ -18,11 +18,10 @@ void systemNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double* out
 void applyRicianNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double* samples,
                       double* scratch, std::size_t T);
 
-// The same two for the kTileLanes voxels firstVoxel .. side by side (voxel
-// j's value at t in [t * kTileLanes + j]), bit for bit: tile = float(sd *
-// normal); Rician in place on a tile of samples (scratch: 2 T kTileLanes floats).
-void systemNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, float* tile,
-                     std::size_t T);
+// Rician noise for the kTileLanes voxels firstVoxel .. side by side (voxel
+// j's value at t in [t * kTileLanes + j]), bit for bit applyRicianNoise's, in
+// place on a tile of samples (scratch: 2 T kTileLanes floats). (The Gaussian
+// tile is standardNormalTile's normals times sd.)
 void applyRicianNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, double* samples,
                           std::vector<float>& scratch, std::size_t T);
 

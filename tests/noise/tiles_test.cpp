@@ -39,16 +39,6 @@ std::vector<Case> cases() {
          [](std::size_t T, std::uint64_t v, std::vector<double>& alone) {
              standardNormals({kSeed, Component::Spatial, v}, 0, alone.data(), T);
          }},
-        {"system",
-         [](std::size_t T, std::vector<double>& tile) {
-             std::vector<float> f(T * L);
-             systemNoiseTile(kSeed, kFirst, 2.5, f.data(), T);
-             tile.assign(f.begin(), f.end());
-         },
-         [](std::size_t T, std::uint64_t v, std::vector<double>& alone) {
-             systemNoise(kSeed, v, 2.5, alone.data(), T);
-             for (double& x : alone) x = float(x);  // the tile stores floats
-         }},
         {"rician",
          [](std::size_t T, std::vector<double>& tile) {
              for (std::size_t i = 0; i < T * L; ++i) tile[i] = 3.0 + double(i % 7);
