@@ -242,15 +242,6 @@ class Stopwatch {
     Clock::time_point start_{};
 };
 
-// Sums of one voxel block (reduced in block order, so deterministic).
-struct BlockSums {
-    std::int64_t voxels = 0;
-    std::vector<double> componentSd;  // per noise component
-    std::vector<double> autocorrelation;
-    double noiseSd = 0;
-    std::vector<double> seconds;  // per noise component, then signal
-};
-
 // Per volume: sums for the spatial field's variance and neighbour differences.
 struct FieldSums {
     double sum = 0, squares = 0;
@@ -262,6 +253,16 @@ struct FieldSums {
 enum NoiseIndex { kSystem, kTemporal, kDrift, kPhysiological, kSpatial, kNoiseKinds };
 constexpr const char* kNoiseNames[kNoiseKinds] = {"system", "temporal", "drift", "physiological",
                                                   "spatial"};
+
+// Sums of one voxel block (reduced in block order, so deterministic).
+struct BlockSums {
+    bool filled = false;
+    std::int64_t voxels = 0;
+    std::array<double, kNoiseKinds> componentSd{};  // per noise component
+    std::vector<double> autocorrelation;            // lags 1 .. p (empty without AR)
+    double noiseSd = 0;
+    std::array<double, kNoiseKinds + 1> seconds{};  // per noise component, then signal
+};
 
 struct Plan {
     const Scenario& s;
@@ -447,9 +448,7 @@ SIMTROVE_INLINE_LANES void store8(float* p, Floats8 v) {
 // Per lane: the sum of a tile's values and of their squares, in time order.
 struct LaneMoments {
     Doubles8 sum[2] = {}, squares[2] = {};
-    SIMTROVE_INLINE_LANES void add(int half, Doubles8 x) {
-        sum[half] += x, squares[half] += x * x;
-    }
+    SIMTROVE_INLINE_LANES void add(int half, Doubles8 x) { sum[half] += x, squares[half] += x * x; }
     double sumOf(std::size_t j) const { return sum[j / kHalf][j % kHalf]; }
     double squaresOf(std::size_t j) const { return squares[j / kHalf][j % kHalf]; }
 };
@@ -526,14 +525,22 @@ SIMTROVE_INLINE_LANES void signalTile(const Plan& plan, std::int64_t v0, const b
 // How a component enters the sum: added, as its first term after the signal
 // (acc = signal + component, so the sum needs no pass of its own to start),
 // or not at all (Rician's, which is not a term of the sum).
-enum class Sum { Add, Start, Apart };
+// With Whole it is the only term: the data come out of the same pass.
+enum class Sum { Add, Start, Whole, Apart };
+
+// The block's data tile and the sums of the data minus the signal.
+struct DataTile {
+    float* data;
+    LaneMoments noise;
+    bool done = false;
+};
 
 // The component (values, times scale when `scaled`) into c as float: into
 // the data's sum, its realised sd, and its own array when kept.
 template <Sum mode, bool scaled, typename Source>
 SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double scale, float* c,
-                                         double* acc, const float* signal, std::size_t T,
-                                         std::size_t count, const bool inside[],
+                                         double* acc, const float* signal, DataTile& d,
+                                         std::size_t T, std::size_t count, const bool inside[],
                                          const TileOutputs& out, BlockSums& bs) {
     LaneMoments m;  // in the same pass as the sum
     for (std::size_t t = 0; t < T; ++t)
@@ -546,10 +553,17 @@ SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double sca
             const Doubles8 x = __builtin_convertvector(stored, Doubles8);
             if constexpr (mode == Sum::Add) store8(acc + i, doubles8(acc + i) + x);
             if constexpr (mode == Sum::Start) store8(acc + i, doubles8(signal + i) + x);
+            if constexpr (mode == Sum::Whole) {
+                const Doubles8 base = doubles8(signal + i);
+                const Floats8 sample = __builtin_convertvector(base + x, Floats8);
+                store8(d.data + i, sample);
+                d.noise.add(h, __builtin_convertvector(sample, Doubles8) - base);
+            }
             m.add(h, x);
         }
     for (std::size_t j = 0; j < kTileWidth; ++j)
         if (inside[j]) bs.componentSd[std::size_t(k)] += sdOfSums(m.sumOf(j), m.squaresOf(j), T);
+    if constexpr (mode == Sum::Whole) d.done = true;
     if (out.noise[std::size_t(k)] && k != kSpatial) {
         zeroOutsideLanes(c, T, inside);
         storeTile(c, T, count, out.noise[std::size_t(k)]->values.data() + (out.v0), out.V);
@@ -557,17 +571,23 @@ SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double sca
 }
 
 // A term of the sum: the first one starts it.
+// A term of the sum: the first one starts it, or is the whole sum when it is
+// the only one.
 template <bool scaled, typename Source>
-SIMTROVE_INLINE_LANES void addComponent(bool& started, int k, const Source* values, double scale,
-                                        float* c, double* acc, const float* signal, std::size_t T,
-                                        std::size_t count, const bool inside[],
-                                        const TileOutputs& out, BlockSums& bs) {
+SIMTROVE_INLINE_LANES void addComponent(bool& started, bool only, int k, const Source* values,
+                                        double scale, float* c, double* acc, const float* signal,
+                                        DataTile& d, std::size_t T, std::size_t count,
+                                        const bool inside[], const TileOutputs& out,
+                                        BlockSums& bs) {
     if (started)
-        takeComponent<Sum::Add, scaled>(k, values, scale, c, acc, signal, T, count, inside, out,
+        takeComponent<Sum::Add, scaled>(k, values, scale, c, acc, signal, d, T, count, inside, out,
                                         bs);
+    else if (only)
+        takeComponent<Sum::Whole, scaled>(k, values, scale, c, acc, signal, d, T, count, inside,
+                                          out, bs);
     else
-        takeComponent<Sum::Start, scaled>(k, values, scale, c, acc, signal, T, count, inside, out,
-                                          bs);
+        takeComponent<Sum::Start, scaled>(k, values, scale, c, acc, signal, d, T, count, inside,
+                                          out, bs);
     started = true;
 }
 
@@ -594,36 +614,41 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
     signalTile(plan, v0, inside, signal);
     clock.addTo(bs.seconds[kNoiseKinds]);
     bool started = false;  // the sum acc of the signal and the components so far
+    DataTile d{data, {}};
+    const int terms = int(plan.present[kSystem] && !plan.rician) + int(plan.present[kTemporal]) +
+                      int(plan.present[kDrift]) + int(plan.present[kPhysiological]) +
+                      int(plan.present[kSpatial]);
+    const bool only = terms == 1 && !plan.rician;
 
     float* c = w.component.data();
     const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
     if (plan.present[kSystem] && !plan.rician) {
         clock.start();
         noise::standardNormalTile({s.seed, noise::Component::System, first}, c, T);
-        addComponent<true>(started, kSystem, c, systemSd, c, acc, signal, T, count, inside, out,
-                           bs);
+        addComponent<true>(started, only, kSystem, c, systemSd, c, acc, signal, d, T, count, inside,
+                           out, bs);
         clock.addTo(bs.seconds[kSystem]);
     }
     if (plan.ar) {
         clock.start();
         plan.ar->generateTile(s.seed, first, w.values.data(), T, w.floats);
-        addComponent<false>(started, kTemporal, w.values.data(), 1.0, c, acc, signal, T, count,
-                            inside, out, bs);
+        addComponent<false>(started, only, kTemporal, w.values.data(), 1.0, c, acc, signal, d, T,
+                            count, inside, out, bs);
         addTileAutocorrelations(c, T, inside, bs.autocorrelation);
         clock.addTo(bs.seconds[kTemporal]);
     }
     if (plan.drift) {
         clock.start();
         plan.drift->generateTile(s.seed, first, w.values.data(), w.floats, w.weights);
-        addComponent<false>(started, kDrift, w.values.data(), 1.0, c, acc, signal, T, count, inside,
-                            out, bs);
+        addComponent<false>(started, only, kDrift, w.values.data(), 1.0, c, acc, signal, d, T,
+                            count, inside, out, bs);
         clock.addTo(bs.seconds[kDrift]);
     }
     if (plan.physiological) {
         clock.start();
         plan.physiological->generateTile(s.seed, first, w.values.data());
-        addComponent<false>(started, kPhysiological, w.values.data(), 1.0, c, acc, signal, T, count,
-                            inside, out, bs);
+        addComponent<false>(started, only, kPhysiological, w.values.data(), 1.0, c, acc, signal, d,
+                            T, count, inside, out, bs);
         clock.addTo(bs.seconds[kPhysiological]);
     }
     if (plan.spatial) {
@@ -632,7 +657,8 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
             std::copy(from, from + count, c + t * kTileWidth);
             std::fill(c + t * kTileWidth + count, c + (t + 1) * kTileWidth, 0.0f);
         }
-        addComponent<false>(started, kSpatial, c, 1.0, c, acc, signal, T, count, inside, out, bs);
+        addComponent<false>(started, only, kSpatial, c, 1.0, c, acc, signal, d, T, count, inside,
+                            out, bs);
     }
     if (!started) {
         for (std::size_t i = 0; i < n; ++i) acc[i] = double(signal[i]);
@@ -643,22 +669,21 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
         std::copy(acc, acc + n, before);
         noise::applyRicianNoiseTile(s.seed, first, systemSd, acc, w.floats, T);
         for (std::size_t i = 0; i < n; ++i) c[i] = float(double(float(acc[i])) - before[i]);
-        takeComponent<Sum::Apart, false>(kSystem, c, 1.0, c, acc, signal, T, count, inside, out,
+        takeComponent<Sum::Apart, false>(kSystem, c, 1.0, c, acc, signal, d, T, count, inside, out,
                                          bs);
         clock.addTo(bs.seconds[kSystem]);
     }
 
     // The data, and what was realised: the sd of the data minus the signal.
-    LaneMoments m;
-    for (std::size_t t = 0; t < T; ++t)
+    for (std::size_t t = 0; t < T && !d.done; ++t)
         for (int h = 0; h < 2; ++h) {
             const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
             const Floats8 sample = __builtin_convertvector(doubles8(acc + i), Floats8);
             store8(data + i, sample);
-            m.add(h, __builtin_convertvector(sample, Doubles8) - doubles8(signal + i));
+            d.noise.add(h, __builtin_convertvector(sample, Doubles8) - doubles8(signal + i));
         }
     for (std::size_t j = 0; j < kTileWidth; ++j)
-        if (inside[j]) bs.noiseSd += sdOfSums(m.sumOf(j), m.squaresOf(j), T);
+        if (inside[j]) bs.noiseSd += sdOfSums(d.noise.sumOf(j), d.noise.squaresOf(j), T);
     bs.voxels += std::int64_t(insideCount);
 
     zeroOutsideLanes(data, T, inside);
@@ -741,9 +766,8 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                     w.prepare(TT, std::size_t(chunk));
                     for (std::int64_t b = begin; b < end; ++b) {
                         BlockSums& bs = sums[std::size_t(b)];
-                        bs.componentSd.assign(kNoiseKinds, 0.0);
+                        bs.filled = true;
                         bs.autocorrelation.assign(lags, 0.0);
-                        bs.seconds.assign(kNoiseKinds + 1, 0.0);
                         float* tile = w.data.data() + std::size_t(b - begin) * TT * kTileWidth;
                         generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, tile, bs);
                     }
@@ -755,11 +779,9 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
 
     // Reduce in block order.
     BlockSums total;
-    total.componentSd.assign(kNoiseKinds, 0.0);
     total.autocorrelation.assign(lags, 0.0);
-    total.seconds.assign(kNoiseKinds + 1, 0.0);
     for (const BlockSums& bs : sums) {
-        if (bs.componentSd.empty()) continue;
+        if (!bs.filled) continue;
         total.voxels += bs.voxels;
         total.noiseSd += bs.noiseSd;
         for (int k = 0; k < kNoiseKinds; ++k)
