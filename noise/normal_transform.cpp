@@ -6,40 +6,9 @@
 #include <numbers>
 
 #include "noise/vector_clones.h"
-#include "numerics/random/float_log.h"
 
 namespace simtrove::noise {
 namespace {
-
-constexpr std::uint64_t kMantissa = (std::uint64_t(1) << 52) - 1;
-constexpr std::uint64_t kExponentOne = std::uint64_t(0x3FF) << 52;  // 2^0
-
-// log x for a normal double x > 0, branch-free so that loops over it become
-// vector code: x = 2^e m with m in [0.75, 1.5) taken from the bits, log m =
-// 2 atanh(z), z = (m - 1) / (m + 1), by the series of float_log.h.
-inline double logOfNormal(double x) {
-    const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
-    const std::uint64_t mantissa = bits & kMantissa;
-    const std::uint64_t high = mantissa >> 51;  // 1 when the mantissa is 1.5 or more
-    const double e = double(std::int32_t(bits >> 52) - 1023 + std::int32_t(high));
-    const double m = std::bit_cast<double>(mantissa | (kExponentOne - (high << 52)));
-    const double z = (m - 1.0) / (m + 1.0);
-    const double z2 = z * z;
-    // Horner's steps written out: a loop here would keep the callers' loops scalar.
-    constexpr const double* c = random::kLogSeries;
-    double series = c[0];
-    series = series * z2 + c[1];
-    series = series * z2 + c[2];
-    series = series * z2 + c[3];
-    series = series * z2 + c[4];
-    series = series * z2 + c[5];
-    series = series * z2 + c[6];
-    series = series * z2 + c[7];
-    series = series * z2 + c[8];
-    series = series * z2 + c[9];
-    const double logM = 2.0 * z + z * z2 * series;
-    return e * random::kLog2High + (e * random::kLog2Low + logM);
-}
 
 // log u1 in float for the word a (see the header): u1 = 2^e m with m in
 // [0.75, 1.5) from the bits, log m = 2 atanh(z), z = (m - 1) / (m + 1), whose
@@ -116,12 +85,6 @@ void batchNormals(const std::uint32_t words[4][kBlockBatch], float values[4][kBl
 }
 
 }  // namespace
-
-double naturalLog(double x) {
-    if (std::fpclassify(x) == FP_SUBNORMAL)
-        return logOfNormal(x * 0x1p64) - 64.0 * 0.6931471805599453;
-    return logOfNormal(x);
-}
 
 namespace {
 

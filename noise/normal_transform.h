@@ -1,7 +1,7 @@
 // Standard normal deviates from a random stream (random_stream.h), by the
 // Box-Muller transform in float, with no transcendental function of the C
-// runtime: the logarithm by the series of floatLog's first step
-// (numerics/random/float_log.h), sine and cosine by Taylor series on an
+// runtime: the logarithm by the atanh series of floatLog's first step
+// (numerics/random/float_log.h) to z^11, sine and cosine by Taylor series on an
 // eighth of the circle (exact quarter-turn reduction), the square root IEEE's
 // (exactly rounded). Only +, -, *, / and sqrt on floats, in a fixed order, so
 // every machine and vector width gives the same bits.
@@ -20,9 +20,6 @@
 #include "noise/random_stream.h"
 
 namespace simtrove::noise {
-
-// log(x) for finite x > 0, in double (no C runtime call), relative error below 2^-40.
-double naturalLog(double x);
 
 // out[i] = the standard normal at position first + i of the stream, i < n.
 void standardNormals(const StreamKey& key, std::uint64_t first, double* out, std::size_t n);
