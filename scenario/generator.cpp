@@ -179,45 +179,6 @@ double slope(const std::vector<double>& y, const std::vector<float>& x) {
     return sxx > 0 ? sxy / sxx : 0.0;
 }
 
-// Sums over t < n of at(t), in kLanes interleaved partial sums added up at
-// the end: independent chains that the vector units run side by side, in an
-// order fixed by n alone (so the same on every run and thread count).
-constexpr std::size_t kLanes = 8;
-
-template <typename At>
-SIMTROVE_INLINE_LANES double laneSum(std::size_t n, At at) {
-    double lanes[kLanes] = {};
-    std::size_t t = 0;
-    for (; t + kLanes <= n; t += kLanes)
-        for (std::size_t j = 0; j < kLanes; ++j) lanes[j] += at(t + j);
-    double total = 0;
-    for (; t < n; ++t) total += at(t);
-    for (std::size_t j = 0; j < kLanes; ++j) total += lanes[j];
-    return total;
-}
-
-struct Moments {
-    double sum = 0, squares = 0;
-};
-
-template <typename At>
-SIMTROVE_INLINE_LANES Moments laneMoments(std::size_t n, At at) {
-    double sums[kLanes] = {}, squares[kLanes] = {};
-    std::size_t t = 0;
-    for (; t + kLanes <= n; t += kLanes)
-        for (std::size_t j = 0; j < kLanes; ++j) {
-            const double value = at(t + j);
-            sums[j] += value, squares[j] += value * value;
-        }
-    Moments m;
-    for (; t < n; ++t) {
-        const double value = at(t);
-        m.sum += value, m.squares += value * value;
-    }
-    for (std::size_t j = 0; j < kLanes; ++j) m.sum += sums[j], m.squares += squares[j];
-    return m;
-}
-
 // The sd over time from the sum and the sum of squares of T values (one
 // pass; the values are noise of mean near 0, so nothing cancels).
 double sdOfSums(double sum, double squares, std::size_t T) {
@@ -301,51 +262,6 @@ json fieldFwhm(const std::vector<FieldSums>& volumes, const Scenario& s) {
             fwhm.push_back(nullptr);
     }
     return fwhm;
-}
-
-// Without a mask every voxel and every neighbour pair counts: rows, planes
-// and the volume are runs of memory, summed in lanes.
-SIMTROVE_VECTOR_CLONES
-void addUnmaskedFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
-    const std::size_t X = std::size_t(s.grid.shape[0]), Y = std::size_t(s.grid.shape[1]),
-                      Z = std::size_t(s.grid.shape[2]), plane = X * Y;
-    const Moments m = laneMoments(plane * Z, [volume](std::size_t i) { return double(volume[i]); });
-    f.sum += m.sum, f.squares += m.squares, f.count += std::int64_t(plane * Z);
-    auto squaredSteps = [volume](std::size_t from, std::size_t n, std::size_t step) {
-        return laneSum(n, [volume, from, step](std::size_t i) {
-            const double d = double(volume[from + i + step]) - double(volume[from + i]);
-            return d * d;
-        });
-    };
-    for (std::size_t row = 0; X > 1 && row < Y * Z; ++row)
-        f.differences[0] += squaredSteps(row * X, X - 1, 1);
-    for (std::size_t z = 0; Y > 1 && z < Z; ++z)
-        f.differences[1] += squaredSteps(z * plane, plane - X, X);
-    if (Z > 1) f.differences[2] += squaredSteps(0, plane * (Z - 1), plane);
-    f.pairs[0] += std::int64_t((X - 1) * Y * Z);
-    f.pairs[1] += std::int64_t(X * (Y - 1) * Z);
-    f.pairs[2] += std::int64_t(X * Y * (Z - 1));
-}
-
-void addFieldSums(const float* volume, const Scenario& s, FieldSums& f) {
-    if (s.mask.empty()) return addUnmaskedFieldSums(volume, s, f);
-    const std::int64_t X = s.grid.shape[0], Y = s.grid.shape[1], Z = s.grid.shape[2];
-    const std::int64_t step[3] = {1, X, X * Y};
-    for (std::int64_t z = 0; z < Z; ++z)
-        for (std::int64_t y = 0; y < Y; ++y)
-            for (std::int64_t x = 0; x < X; ++x) {
-                const std::int64_t v = s.grid.index(x, y, z);
-                if (!s.inside(v)) continue;
-                const double value = volume[v];
-                f.sum += value, f.squares += value * value, ++f.count;
-                const std::int64_t position[3] = {x, y, z};
-                for (std::size_t a = 0; a < 3; ++a) {
-                    if (position[a] + 1 >= s.grid.shape[a] || !s.inside(v + step[a])) continue;
-                    const double d = double(volume[v + step[a]]) - value;
-                    f.differences[a] += d * d;
-                    ++f.pairs[a];
-                }
-            }
 }
 
 // A tile: the kVoxelBlock voxels of one block side by side, voxel j's value
@@ -520,12 +436,107 @@ SIMTROVE_INLINE_LANES void signalTile(const Plan& plan, std::int64_t v0, const b
     zeroOutsideLanes(signal, T, inside);
 }
 
-// The component in c: into the data (unless Rician's, which is not a term of
-// the sum), its realised sd, and its own array when kept.
+// The field's sums over in-mask voxels and over neighbour pairs with both in
+// the mask, in one pass over the volume: each row of x with the next voxel
+// along x, the row above (y) and the row in the next plane (z), eight voxels
+// at a time. weights: 1 inside the mask, 0 outside (null: no mask); the
+// counts depend on the mask alone (setFieldCounts).
+struct RowSums {
+    Doubles8 lanes[5] = {};  // sum, squares, differences along x, y, z
+    double rest[5] = {};     // the voxels after the last group of eight
+};
+
+template <bool masked>
+SIMTROVE_INLINE_LANES void addRowSums(const float* row, const float* up, const float* next,
+                                      const float* w, const float* wUp, const float* wNext,
+                                      std::size_t X, RowSums& r) {
+    const Doubles8 one = Doubles8{} + 1.0;
+    std::size_t x = 0;
+    for (; x + kHalf <= X; x += kHalf) {
+        const Doubles8 v = doubles8(row + x);
+        const Doubles8 m = masked ? doubles8(w + x) : one;
+        r.lanes[0] += m * v, r.lanes[1] += m * v * v;
+        if (up) {
+            const Doubles8 d = doubles8(up + x) - v;
+            r.lanes[3] += (masked ? m * doubles8(wUp + x) : m) * d * d;
+        }
+        if (next) {
+            const Doubles8 d = doubles8(next + x) - v;
+            r.lanes[4] += (masked ? m * doubles8(wNext + x) : m) * d * d;
+        }
+    }
+    for (; x < X; ++x) {
+        const double v = row[x], m = masked ? w[x] : 1.0;
+        r.rest[0] += m * v, r.rest[1] += m * v * v;
+        if (up) r.rest[3] += (masked ? m * wUp[x] : m) * (up[x] - v) * (up[x] - v);
+        if (next) r.rest[4] += (masked ? m * wNext[x] : m) * (next[x] - v) * (next[x] - v);
+    }
+    for (x = 0; x + kHalf + 1 <= X; x += kHalf) {
+        const Doubles8 d = doubles8(row + x + 1) - doubles8(row + x);
+        r.lanes[2] += (masked ? doubles8(w + x) * doubles8(w + x + 1) : one) * d * d;
+    }
+    for (; x + 1 < X; ++x) {
+        const double d = double(row[x + 1]) - double(row[x]);
+        r.rest[2] += (masked ? double(w[x]) * w[x + 1] : 1.0) * d * d;
+    }
+}
+
+template <bool masked>
+SIMTROVE_INLINE_LANES void addVolumeSums(const float* volume, const float* weights,
+                                         std::array<std::int64_t, 3> shape, FieldSums& f) {
+    const std::size_t X = std::size_t(shape[0]), Y = std::size_t(shape[1]),
+                      Z = std::size_t(shape[2]), plane = X * Y;
+    RowSums r;
+    for (std::size_t z = 0; z < Z; ++z)
+        for (std::size_t y = 0; y < Y; ++y) {
+            const std::size_t at = z * plane + y * X;
+            const float* up = y + 1 < Y ? volume + at + X : nullptr;
+            const float* next = z + 1 < Z ? volume + at + plane : nullptr;
+            if constexpr (masked)
+                addRowSums<true>(volume + at, up, next, weights + at,
+                                 up ? weights + at + X : nullptr,
+                                 next ? weights + at + plane : nullptr, X, r);
+            else
+                addRowSums<false>(volume + at, up, next, nullptr, nullptr, nullptr, X, r);
+        }
+    double total[5];
+    for (int k = 0; k < 5; ++k) {
+        total[k] = r.rest[k];
+        for (std::size_t j = 0; j < kHalf; ++j) total[k] += r.lanes[k][j];
+    }
+    f.sum += total[0], f.squares += total[1];
+    for (std::size_t a = 0; a < 3; ++a) f.differences[a] += total[2 + a];
+}
+
+SIMTROVE_VECTOR_CLONES
+void addFieldSums(const float* volume, const float* weights, std::array<std::int64_t, 3> shape,
+                  FieldSums& f) {
+    if (weights)
+        addVolumeSums<true>(volume, weights, shape, f);
+    else
+        addVolumeSums<false>(volume, nullptr, shape, f);
+}
+
+// The voxels and neighbour pairs that count (the same in every volume).
+void setFieldCounts(const Scenario& s, FieldSums& f) {
+    const std::int64_t X = s.grid.shape[0], Y = s.grid.shape[1], Z = s.grid.shape[2];
+    f.count = 0, f.pairs = {};
+    for (std::int64_t z = 0; z < Z; ++z)
+        for (std::int64_t y = 0; y < Y; ++y)
+            for (std::int64_t x = 0; x < X; ++x) {
+                const std::int64_t v = s.grid.index(x, y, z);
+                if (!s.inside(v)) continue;
+                ++f.count;
+                f.pairs[0] += x + 1 < X && s.inside(v + 1);
+                f.pairs[1] += y + 1 < Y && s.inside(v + X);
+                f.pairs[2] += z + 1 < Z && s.inside(v + X * Y);
+            }
+}
+
 // How a component enters the sum: added, as its first term after the signal
 // (acc = signal + component, so the sum needs no pass of its own to start),
-// or not at all (Rician's, which is not a term of the sum).
-// With Whole it is the only term: the data come out of the same pass.
+// or not at all (Rician's, which is not a term of the sum); with Whole it is
+// the only term, and the data come out of the same pass.
 enum class Sum { Add, Start, Whole, Apart };
 
 // The block's data tile and the sums of the data minus the signal.
@@ -570,7 +581,6 @@ SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double sca
     }
 }
 
-// A term of the sum: the first one starts it.
 // A term of the sum: the first one starts it, or is the whole sum when it is
 // the only one.
 template <bool scaled, typename Source>
@@ -723,6 +733,10 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     if (plan.spatial) {
         const Clock::time_point start = Clock::now();
         fieldSums.resize(std::size_t(T));
+        FieldSums counts;
+        setFieldCounts(s, counts);
+        std::vector<float> weights;
+        if (!s.mask.empty()) weights.assign(s.mask.begin(), s.mask.end());
         std::vector<noise::SpatialNoise::Scratch> scratch(static_cast<std::size_t>(threads));
         parallelFor(T, 1, threads,
                     [&](std::int64_t begin, std::int64_t end, int worker) {
@@ -733,7 +747,10 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                             if (!s.mask.empty())
                                 for (std::int64_t v = 0; v < V; ++v)
                                     if (!s.inside(v)) target[v] = 0.0f;
-                            addFieldSums(target, s, fieldSums[std::size_t(t)]);
+                            FieldSums& f = fieldSums[std::size_t(t)];
+                            f = counts;
+                            addFieldSums(target, weights.empty() ? nullptr : weights.data(),
+                                         s.grid.shape, f);
                         }
                     },
                     {&options.progress, 0.0, 0.5});

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -63,6 +64,45 @@ TEST(Generator, PutsEveryVoxelsOwnValuesInPlace) {
     EXPECT_EQ(std::memcmp(reused.data.data(), run.data.data(), run.data.size() * sizeof(float)), 0);
     EXPECT_EQ(reused.realised, run.realised);
     EXPECT_TRUE(reused.components.empty());
+}
+
+// The realised FWHM of a masked field, from the field itself: the variance
+// over in-mask voxels and the squared steps between in-mask neighbours.
+TEST(Generator, MeasuresTheMaskedFieldsSmoothnessOverTheMask) {
+    Scenario s = maskedScenario(6);
+    s.grid.shape = {19, 13, 6};
+    s.grid.voxelMm = {2, 3, 4};
+    s.mask.assign(std::size_t(s.grid.voxels()), 1);
+    for (std::size_t v = 0; v < s.mask.size(); ++v) s.mask[v] = (v * 7) % 5 != 0;
+    s.noise = {};
+    s.noise.spatial = SpatialNoise{1.0, {6.0, 6.0, 6.0}};
+    const SimulatedRun run = generate(s, {2, true});
+    const std::vector<float>& field = run.components.back().values;
+    const std::int64_t X = 19, Y = 13, Z = 6, V = X * Y * Z, steps[3] = {1, X, X * Y};
+    double sum = 0, squares = 0, count = 0, differences[3] = {}, pairs[3] = {};
+    for (std::int64_t t = 0; t < s.timePoints; ++t)
+        for (std::int64_t z = 0; z < Z; ++z)
+            for (std::int64_t y = 0; y < Y; ++y)
+                for (std::int64_t x = 0; x < X; ++x) {
+                    const std::int64_t v = (z * Y + y) * X + x;
+                    if (!s.inside(v)) continue;
+                    const double value = field[std::size_t(t * V + v)];
+                    sum += value, squares += value * value, ++count;
+                    const bool within[3] = {x + 1 < X, y + 1 < Y, z + 1 < Z};
+                    for (int a = 0; a < 3; ++a)
+                        if (within[a] && s.inside(v + steps[a])) {
+                            const double d = field[std::size_t(t * V + v + steps[a])] - value;
+                            differences[a] += d * d, ++pairs[a];
+                        }
+                }
+    const double variance = squares / count - (sum / count) * (sum / count);
+    const nlohmann::json& fwhm = run.realised["components"]["spatial"]["fwhm_mm"];
+    for (int a = 0; a < 3; ++a) {
+        const double rho = 1.0 - differences[a] / pairs[a] / (2.0 * variance);
+        const double expected =
+            s.grid.voxelMm[std::size_t(a)] * std::sqrt(-2.0 * std::log(2.0) / std::log(rho));
+        EXPECT_NEAR(fwhm[std::size_t(a)].get<double>(), expected, 1e-9 * expected) << a;
+    }
 }
 
 }  // namespace
