@@ -272,7 +272,7 @@ constexpr std::size_t kTileWidth = std::size_t(kVoxelBlock);
 struct TileScratch {
     std::vector<double> acc, values, rician, weights;
     std::vector<float> signal, component, floats;
-    std::vector<float> data;  // the data tiles of a chunk of blocks, one after another
+    std::vector<float> data;  // a chunk's data, volume after volume (see storeChunk)
     void prepare(std::size_t T, std::size_t blocks) {
         if (acc.size() == T * kTileWidth) return;  // once per worker
         acc.resize(T * kTileWidth), values.resize(T * kTileWidth), rician.resize(T * kTileWidth);
@@ -303,22 +303,19 @@ void streamOut(const float* from, float* to, std::size_t n) {
 #endif
 }
 
-// The chunk's data tiles into the data, volume after volume: each volume
-// receives the chunk's voxels as one run of memory, with `streamed` past
-// the cache (see streamOut).
-void storeChunk(const float* tiles, std::size_t blocks, std::size_t T, std::size_t v0,
-                std::size_t V, float* data, bool streamed) {
-    const std::size_t voxels = std::min(blocks * kTileWidth, V - v0);
-    std::vector<float> row(voxels);
+// The chunk's data, kept volume after volume (row t of `stride` floats holds
+// the chunk's voxels in volume t), into the data: each volume receives the
+// chunk's voxels as one run of memory, with `streamed` past the cache (see
+// streamOut).
+void storeChunk(const float* rows, std::size_t stride, std::size_t voxels, std::size_t T,
+                std::size_t v0, std::size_t V, float* data, bool streamed) {
     for (std::size_t t = 0; t < T; ++t) {
+        const float* from = rows + t * stride;
         float* to = data + t * V + v0;
-        float* into = streamed ? row.data() : to;
-        for (std::size_t b = 0; b < blocks; ++b) {
-            const std::size_t count = std::min(kTileWidth, voxels - b * kTileWidth);
-            const float* from = tiles + (b * T + t) * kTileWidth;
-            std::copy(from, from + count, into + b * kTileWidth);
-        }
-        if (streamed) streamOut(row.data(), to, voxels);
+        if (streamed)
+            streamOut(from, to, voxels);
+        else
+            std::copy(from, from + voxels, to);
     }
 #if defined(__SSE2__)
     if (streamed) _mm_sfence();  // the streamed lines in order before the threads meet
@@ -541,7 +538,8 @@ enum class Sum { Add, Start, Whole, Apart };
 
 // The block's data tile and the sums of the data minus the signal.
 struct DataTile {
-    float* data;
+    float* data;         // volume t's 16 values at data + t * stride
+    std::size_t stride;  // the chunk's voxels (see storeChunk)
     LaneMoments noise;
     bool done = false;
 };
@@ -567,7 +565,7 @@ SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double sca
             if constexpr (mode == Sum::Whole) {
                 const Doubles8 base = doubles8(signal + i);
                 const Floats8 sample = __builtin_convertvector(base + x, Floats8);
-                store8(d.data + i, sample);
+                store8(d.data + t * d.stride + std::size_t(h) * kHalf, sample);
                 d.noise.add(h, __builtin_convertvector(sample, Doubles8) - base);
             }
             m.add(h, x);
@@ -601,11 +599,12 @@ SIMTROVE_INLINE_LANES void addComponent(bool& started, bool only, int k, const S
     started = true;
 }
 
-// One block: every component as a tile, summed in double into the data in
-// the order of generator.h, with what was realised in its voxels.
+// One block: every component as a tile, summed in double in the order of
+// generator.h, with what was realised in its voxels; the data into `data`
+// (volume t at data + t * dataStride).
 SIMTROVE_VECTOR_CLONES
 void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs out, TileScratch& w,
-                  float* data, BlockSums& bs) {
+                  float* data, std::size_t dataStride, BlockSums& bs) {
     const Scenario& s = plan.s;
     const std::size_t T = std::size_t(plan.layout.T), V = std::size_t(plan.layout.V);
     const std::size_t count = std::min(kTileWidth, V - std::size_t(v0));
@@ -624,7 +623,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
     signalTile(plan, v0, inside, signal);
     clock.addTo(bs.seconds[kNoiseKinds]);
     bool started = false;  // the sum acc of the signal and the components so far
-    DataTile d{data, {}};
+    DataTile d{data, dataStride, {}};
     const int terms = int(plan.present[kSystem] && !plan.rician) + int(plan.present[kTemporal]) +
                       int(plan.present[kDrift]) + int(plan.present[kPhysiological]) +
                       int(plan.present[kSpatial]);
@@ -689,14 +688,16 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
         for (int h = 0; h < 2; ++h) {
             const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
             const Floats8 sample = __builtin_convertvector(doubles8(acc + i), Floats8);
-            store8(data + i, sample);
+            store8(data + t * dataStride + std::size_t(h) * kHalf, sample);
             d.noise.add(h, __builtin_convertvector(sample, Doubles8) - doubles8(signal + i));
         }
     for (std::size_t j = 0; j < kTileWidth; ++j)
         if (inside[j]) bs.noiseSd += sdOfSums(d.noise.sumOf(j), d.noise.squaresOf(j), T);
     bs.voxels += std::int64_t(insideCount);
 
-    zeroOutsideLanes(data, T, inside);
+    for (std::size_t j = 0; j < kTileWidth; ++j)
+        if (!inside[j])
+            for (std::size_t t = 0; t < T; ++t) data[t * dataStride + j] = 0.0f;
     if (out.signal) storeTile(signal, T, count, out.signal + v0, V);
 }
 
@@ -777,6 +778,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     // pages the zero-fill has only just brought in.
     const bool streamed = reused && samples * sizeof(float) >= (std::size_t(64) << 20) &&
                           !(plan.spatial && field == run.data.data());
+    const std::size_t stride = std::size_t(chunk) * kTileWidth;
     parallelFor(blocks, chunk, threads,
                 [&](std::int64_t begin, std::int64_t end, int worker) {
                     TileScratch& w = scratch[std::size_t(worker)];
@@ -785,12 +787,13 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                         BlockSums& bs = sums[std::size_t(b)];
                         bs.filled = true;
                         bs.autocorrelation.assign(lags, 0.0);
-                        float* tile = w.data.data() + std::size_t(b - begin) * TT * kTileWidth;
-                        generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, tile, bs);
+                        float* rows = w.data.data() + std::size_t(b - begin) * kTileWidth;
+                        generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, rows,
+                                     stride, bs);
                     }
-                    storeChunk(w.data.data(), std::size_t(end - begin), TT,
-                               std::size_t(begin * kVoxelBlock), std::size_t(V), run.data.data(),
-                               streamed);
+                    const std::size_t v0 = std::size_t(begin * kVoxelBlock);
+                    storeChunk(w.data.data(), stride, std::min(stride, std::size_t(V) - v0), TT, v0,
+                               std::size_t(V), run.data.data(), streamed);
                 },
                 {&options.progress, plan.spatial ? 0.5 : 0.0, plan.spatial ? 0.5 : 1.0});
 
