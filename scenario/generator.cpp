@@ -366,30 +366,33 @@ struct LaneMoments {
     double squaresOf(std::size_t j) const { return squares[j / kHalf][j % kHalf]; }
 };
 
-// Sample autocorrelations at lags 1 .. sums.size() of each inside lane, added to sums.
+// Sample autocorrelations at lags 1 .. sums.size() of each inside lane,
+// added to sums: sum_t (x_t - m)(x_t+k - m) / sum_t (x_t - m)^2, from the
+// lanes' sums and sums of squares (m: the moments of the tile's values) and
+// one pass per lag for the products x_t x_t+k (the values are noise of mean
+// near 0, so expanding the products cancels nothing).
 SIMTROVE_INLINE_LANES void addTileAutocorrelations(const float* tile, std::size_t T,
-                                                   const bool inside[], std::vector<double>& sums) {
+                                                   const LaneMoments& m, const bool inside[],
+                                                   std::vector<double>& sums) {
     constexpr std::size_t L = kTileWidth;
-    Doubles8 mean[2] = {}, denominator[2] = {};
-    for (std::size_t t = 0; t < T; ++t)
-        for (int h = 0; h < 2; ++h) mean[h] += doubles8(tile + t * L + std::size_t(h) * kHalf);
-    for (int h = 0; h < 2; ++h) mean[h] /= double(T);
-    for (std::size_t t = 0; t < T; ++t)
-        for (int h = 0; h < 2; ++h) {
-            const Doubles8 d = doubles8(tile + t * L + std::size_t(h) * kHalf) - mean[h];
-            denominator[h] += d * d;
-        }
-    for (std::size_t k = 1; k <= sums.size(); ++k) {
-        Doubles8 numerator[2] = {};
+    for (std::size_t k = 1; k <= sums.size() && k < T; ++k) {
+        Doubles8 products[2] = {};
         for (std::size_t t = 0; t + k < T; ++t)
             for (int h = 0; h < 2; ++h) {
                 const std::size_t at = t * L + std::size_t(h) * kHalf;
-                numerator[h] +=
-                    (doubles8(tile + at) - mean[h]) * (doubles8(tile + at + k * L) - mean[h]);
+                products[h] += doubles8(tile + at) * doubles8(tile + at + k * L);
             }
         for (std::size_t j = 0; j < L; ++j) {
-            const double den = denominator[j / kHalf][j % kHalf];
-            if (inside[j]) sums[k - 1] += den > 0 ? numerator[j / kHalf][j % kHalf] / den : 0.0;
+            if (!inside[j]) continue;
+            double first = 0, last = 0;  // the k values that one side of the products lacks
+            for (std::size_t t = 0; t < k; ++t)
+                first += double(tile[t * L + j]), last += double(tile[(T - 1 - t) * L + j]);
+            const double mean = m.sumOf(j) / double(T);
+            const double denominator = m.squaresOf(j) - double(T) * mean * mean;
+            const double numerator = products[j / kHalf][j % kHalf] -
+                                     mean * ((m.sumOf(j) - last) + (m.sumOf(j) - first)) +
+                                     double(T - k) * mean * mean;
+            sums[k - 1] += denominator > 0 ? numerator / denominator : 0.0;
         }
     }
 }
@@ -547,10 +550,11 @@ struct DataTile {
 // The component (values, times scale when `scaled`) into c as float: into
 // the data's sum, its realised sd, and its own array when kept.
 template <Sum mode, bool scaled, typename Source>
-SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double scale, float* c,
-                                         double* acc, const float* signal, DataTile& d,
-                                         std::size_t T, std::size_t count, const bool inside[],
-                                         const TileOutputs& out, BlockSums& bs) {
+SIMTROVE_INLINE_LANES LaneMoments takeComponent(int k, const Source* values, double scale, float* c,
+                                                double* acc, const float* signal, DataTile& d,
+                                                std::size_t T, std::size_t count,
+                                                const bool inside[], const TileOutputs& out,
+                                                BlockSums& bs) {
     LaneMoments m;  // in the same pass as the sum
     for (std::size_t t = 0; t < T; ++t)
         for (int h = 0; h < 2; ++h) {
@@ -577,26 +581,28 @@ SIMTROVE_INLINE_LANES void takeComponent(int k, const Source* values, double sca
         zeroOutsideLanes(c, T, inside);
         storeTile(c, T, count, out.noise[std::size_t(k)]->values.data() + (out.v0), out.V);
     }
+    return m;
 }
 
 // A term of the sum: the first one starts it, or is the whole sum when it is
 // the only one.
 template <bool scaled, typename Source>
-SIMTROVE_INLINE_LANES void addComponent(bool& started, bool only, int k, const Source* values,
-                                        double scale, float* c, double* acc, const float* signal,
-                                        DataTile& d, std::size_t T, std::size_t count,
-                                        const bool inside[], const TileOutputs& out,
-                                        BlockSums& bs) {
-    if (started)
-        takeComponent<Sum::Add, scaled>(k, values, scale, c, acc, signal, d, T, count, inside, out,
-                                        bs);
-    else if (only)
-        takeComponent<Sum::Whole, scaled>(k, values, scale, c, acc, signal, d, T, count, inside,
-                                          out, bs);
-    else
-        takeComponent<Sum::Start, scaled>(k, values, scale, c, acc, signal, d, T, count, inside,
-                                          out, bs);
+SIMTROVE_INLINE_LANES LaneMoments addComponent(bool& started, bool only, int k,
+                                               const Source* values, double scale, float* c,
+                                               double* acc, const float* signal, DataTile& d,
+                                               std::size_t T, std::size_t count,
+                                               const bool inside[], const TileOutputs& out,
+                                               BlockSums& bs) {
+    const bool first = !started;
     started = true;
+    if (!first)
+        return takeComponent<Sum::Add, scaled>(k, values, scale, c, acc, signal, d, T, count,
+                                               inside, out, bs);
+    if (only)
+        return takeComponent<Sum::Whole, scaled>(k, values, scale, c, acc, signal, d, T, count,
+                                                 inside, out, bs);
+    return takeComponent<Sum::Start, scaled>(k, values, scale, c, acc, signal, d, T, count, inside,
+                                             out, bs);
 }
 
 // One block: every component as a tile, summed in double in the order of
@@ -641,9 +647,9 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs o
     if (plan.ar) {
         clock.start();
         plan.ar->generateTile(s.seed, first, w.values.data(), T, w.floats);
-        addComponent<false>(started, only, kTemporal, w.values.data(), 1.0, c, acc, signal, d, T,
-                            count, inside, out, bs);
-        addTileAutocorrelations(c, T, inside, bs.autocorrelation);
+        const LaneMoments m = addComponent<false>(started, only, kTemporal, w.values.data(), 1.0, c,
+                                                  acc, signal, d, T, count, inside, out, bs);
+        addTileAutocorrelations(c, T, m, inside, bs.autocorrelation);
         clock.addTo(bs.seconds[kTemporal]);
     }
     if (plan.drift) {
