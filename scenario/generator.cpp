@@ -17,7 +17,7 @@
 
 // The 64-byte vector values below pass only between inlined helpers, so the
 // note that their passing differs between instruction sets does not apply.
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__GNUC__)  // GCC and clang
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
