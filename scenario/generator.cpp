@@ -232,6 +232,7 @@ struct Plan {
     std::vector<std::vector<double>> regionAmplitude;  // per region, per volume (signal units)
     std::array<bool, kNoiseKinds> present{};
     bool rician = false;
+    bool singleTerm = false;  // one noise term in the sum (the data come out with it)
     std::optional<noise::ArNoise> ar;
     std::optional<noise::DriftNoise> drift;
     std::optional<noise::PhysiologicalNoise> physiological;
@@ -330,7 +331,6 @@ struct TileOutputs {
     float* signal;
     std::array<ComponentArray*, kNoiseKinds> noise;
     const float* field;
-    std::size_t V = 0, v0 = 0;  // the grid's voxels; the block's first
 };
 
 // Eight lanes of a tile in one value, which the compiler keeps in vector
@@ -405,10 +405,12 @@ SIMTROVE_INLINE_LANES void storeTile(const float* tile, std::size_t T, std::size
         std::copy(tile + t * kTileWidth, tile + t * kTileWidth + count, to + t * V);
 }
 
-SIMTROVE_INLINE_LANES void zeroOutsideLanes(float* tile, std::size_t T, const bool inside[]) {
+// Lanes outside the mask to 0; volume t's lanes at tile + t * stride.
+SIMTROVE_INLINE_LANES void zeroOutsideLanes(float* tile, std::size_t T, const bool inside[],
+                                            std::size_t stride = kTileWidth) {
     for (std::size_t j = 0; j < kTileWidth; ++j)
         if (!inside[j])
-            for (std::size_t t = 0; t < T; ++t) tile[t * kTileWidth + j] = 0.0f;
+            for (std::size_t t = 0; t < T; ++t) tile[t * stride + j] = 0.0f;
 }
 
 // The noise-free signal of the tile: the baseline, or baseline plus the
@@ -446,38 +448,44 @@ struct RowSums {
     double rest[5] = {};     // the voxels after the last group of eight
 };
 
+// up, next: the rows above and in the next plane, or null; w: the row's
+// weights (the weights lie as the volume does).
 template <bool masked>
 SIMTROVE_INLINE_LANES void addRowSums(const float* row, const float* up, const float* next,
-                                      const float* w, const float* wUp, const float* wNext,
-                                      std::size_t X, RowSums& r) {
-    const Doubles8 one = Doubles8{} + 1.0;
+                                      const float* w, std::size_t X, RowSums& r) {
+    const std::ptrdiff_t toUp = up ? up - row : 0, toNext = next ? next - row : 0;
+    auto weight = [&](std::size_t x, std::ptrdiff_t to) {
+        return masked ? double(w[x + to]) : 1.0;
+    };
+    auto weights8 = [&](std::size_t x, std::ptrdiff_t to) {
+        return masked ? doubles8(w + x + to) : Doubles8{} + 1.0;
+    };
     std::size_t x = 0;
     for (; x + kHalf <= X; x += kHalf) {
-        const Doubles8 v = doubles8(row + x);
-        const Doubles8 m = masked ? doubles8(w + x) : one;
+        const Doubles8 v = doubles8(row + x), m = weights8(x, 0);
         r.lanes[0] += m * v, r.lanes[1] += m * v * v;
         if (up) {
             const Doubles8 d = doubles8(up + x) - v;
-            r.lanes[3] += (masked ? m * doubles8(wUp + x) : m) * d * d;
+            r.lanes[3] += m * weights8(x, toUp) * d * d;
         }
         if (next) {
             const Doubles8 d = doubles8(next + x) - v;
-            r.lanes[4] += (masked ? m * doubles8(wNext + x) : m) * d * d;
+            r.lanes[4] += m * weights8(x, toNext) * d * d;
         }
     }
     for (; x < X; ++x) {
-        const double v = row[x], m = masked ? w[x] : 1.0;
+        const double v = row[x], m = weight(x, 0);
         r.rest[0] += m * v, r.rest[1] += m * v * v;
-        if (up) r.rest[3] += (masked ? m * wUp[x] : m) * (up[x] - v) * (up[x] - v);
-        if (next) r.rest[4] += (masked ? m * wNext[x] : m) * (next[x] - v) * (next[x] - v);
+        if (up) r.rest[3] += m * weight(x, toUp) * (up[x] - v) * (up[x] - v);
+        if (next) r.rest[4] += m * weight(x, toNext) * (next[x] - v) * (next[x] - v);
     }
     for (x = 0; x + kHalf + 1 <= X; x += kHalf) {
         const Doubles8 d = doubles8(row + x + 1) - doubles8(row + x);
-        r.lanes[2] += (masked ? doubles8(w + x) * doubles8(w + x + 1) : one) * d * d;
+        r.lanes[2] += weights8(x, 0) * weights8(x, 1) * d * d;
     }
     for (; x + 1 < X; ++x) {
         const double d = double(row[x + 1]) - double(row[x]);
-        r.rest[2] += (masked ? double(w[x]) * w[x + 1] : 1.0) * d * d;
+        r.rest[2] += weight(x, 0) * weight(x, 1) * d * d;
     }
 }
 
@@ -490,14 +498,9 @@ SIMTROVE_INLINE_LANES void addVolumeSums(const float* volume, const float* weigh
     for (std::size_t z = 0; z < Z; ++z)
         for (std::size_t y = 0; y < Y; ++y) {
             const std::size_t at = z * plane + y * X;
-            const float* up = y + 1 < Y ? volume + at + X : nullptr;
-            const float* next = z + 1 < Z ? volume + at + plane : nullptr;
-            if constexpr (masked)
-                addRowSums<true>(volume + at, up, next, weights + at,
-                                 up ? weights + at + X : nullptr,
-                                 next ? weights + at + plane : nullptr, X, r);
-            else
-                addRowSums<false>(volume + at, up, next, nullptr, nullptr, nullptr, X, r);
+            addRowSums<masked>(volume + at, y + 1 < Y ? volume + at + X : nullptr,
+                               z + 1 < Z ? volume + at + plane : nullptr,
+                               masked ? weights + at : nullptr, X, r);
         }
     double total[5];
     for (int k = 0; k < 5; ++k) {
@@ -539,47 +542,54 @@ void setFieldCounts(const Scenario& s, FieldSums& f) {
 // the only term, and the data come out of the same pass.
 enum class Sum { Add, Start, Whole, Apart };
 
-// The block's data tile and the sums of the data minus the signal.
-struct DataTile {
+// One block's work: its voxels, its tiles (the component c, the sum acc,
+// the signal), where they go, and what is realised.
+struct TileWork {
+    std::size_t T, V, v0, count;  // volumes, the grid's voxels, the block's first, its voxels
+    bool inside[kTileWidth];
+    float* c;
+    double* acc;
+    const float* signal;
     float* data;         // volume t's 16 values at data + t * stride
     std::size_t stride;  // the chunk's voxels (see storeChunk)
-    LaneMoments noise;
-    bool done = false;
+    const TileOutputs& out;
+    BlockSums& bs;
+    LaneMoments noise;     // of the data minus the signal
+    bool started = false;  // acc holds the signal and the components so far
+    bool done = false;     // the data are made
 };
 
 // The component (values, times scale when `scaled`) into c as float: into
 // the data's sum, its realised sd, and its own array when kept.
 template <Sum mode, bool scaled, typename Source>
-SIMTROVE_INLINE_LANES LaneMoments takeComponent(int k, const Source* values, double scale, float* c,
-                                                double* acc, const float* signal, DataTile& d,
-                                                std::size_t T, std::size_t count,
-                                                const bool inside[], const TileOutputs& out,
-                                                BlockSums& bs) {
+SIMTROVE_INLINE_LANES LaneMoments takeComponent(TileWork& w, int k, const Source* values,
+                                                double scale) {
     LaneMoments m;  // in the same pass as the sum
-    for (std::size_t t = 0; t < T; ++t)
+    for (std::size_t t = 0; t < w.T; ++t)
         for (int h = 0; h < 2; ++h) {
             const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
             Doubles8 v = doubles8(values + i);
             if constexpr (scaled) v *= scale;
             const Floats8 stored = __builtin_convertvector(v, Floats8);
-            store8(c + i, stored);
+            store8(w.c + i, stored);
             const Doubles8 x = __builtin_convertvector(stored, Doubles8);
-            if constexpr (mode == Sum::Add) store8(acc + i, doubles8(acc + i) + x);
-            if constexpr (mode == Sum::Start) store8(acc + i, doubles8(signal + i) + x);
+            if constexpr (mode == Sum::Add) store8(w.acc + i, doubles8(w.acc + i) + x);
+            if constexpr (mode == Sum::Start) store8(w.acc + i, doubles8(w.signal + i) + x);
             if constexpr (mode == Sum::Whole) {
-                const Doubles8 base = doubles8(signal + i);
+                const Doubles8 base = doubles8(w.signal + i);
                 const Floats8 sample = __builtin_convertvector(base + x, Floats8);
-                store8(d.data + t * d.stride + std::size_t(h) * kHalf, sample);
-                d.noise.add(h, __builtin_convertvector(sample, Doubles8) - base);
+                store8(w.data + t * w.stride + std::size_t(h) * kHalf, sample);
+                w.noise.add(h, __builtin_convertvector(sample, Doubles8) - base);
             }
             m.add(h, x);
         }
     for (std::size_t j = 0; j < kTileWidth; ++j)
-        if (inside[j]) bs.componentSd[std::size_t(k)] += sdOfSums(m.sumOf(j), m.squaresOf(j), T);
-    if constexpr (mode == Sum::Whole) d.done = true;
-    if (out.noise[std::size_t(k)] && k != kSpatial) {
-        zeroOutsideLanes(c, T, inside);
-        storeTile(c, T, count, out.noise[std::size_t(k)]->values.data() + (out.v0), out.V);
+        if (w.inside[j])
+            w.bs.componentSd[std::size_t(k)] += sdOfSums(m.sumOf(j), m.squaresOf(j), w.T);
+    if constexpr (mode == Sum::Whole) w.done = true;
+    if (w.out.noise[std::size_t(k)] && k != kSpatial) {
+        zeroOutsideLanes(w.c, w.T, w.inside);
+        storeTile(w.c, w.T, w.count, w.out.noise[std::size_t(k)]->values.data() + w.v0, w.V);
     }
     return m;
 }
@@ -587,124 +597,111 @@ SIMTROVE_INLINE_LANES LaneMoments takeComponent(int k, const Source* values, dou
 // A term of the sum: the first one starts it, or is the whole sum when it is
 // the only one.
 template <bool scaled, typename Source>
-SIMTROVE_INLINE_LANES LaneMoments addComponent(bool& started, bool only, int k,
-                                               const Source* values, double scale, float* c,
-                                               double* acc, const float* signal, DataTile& d,
-                                               std::size_t T, std::size_t count,
-                                               const bool inside[], const TileOutputs& out,
-                                               BlockSums& bs) {
-    const bool first = !started;
-    started = true;
-    if (!first)
-        return takeComponent<Sum::Add, scaled>(k, values, scale, c, acc, signal, d, T, count,
-                                               inside, out, bs);
-    if (only)
-        return takeComponent<Sum::Whole, scaled>(k, values, scale, c, acc, signal, d, T, count,
-                                                 inside, out, bs);
-    return takeComponent<Sum::Start, scaled>(k, values, scale, c, acc, signal, d, T, count, inside,
-                                             out, bs);
+SIMTROVE_INLINE_LANES LaneMoments addComponent(TileWork& w, bool only, int k, const Source* values,
+                                               double scale) {
+    const bool first = !w.started;
+    w.started = true;
+    if (!first) return takeComponent<Sum::Add, scaled>(w, k, values, scale);
+    if (only) return takeComponent<Sum::Whole, scaled>(w, k, values, scale);
+    return takeComponent<Sum::Start, scaled>(w, k, values, scale);
 }
 
 // One block: every component as a tile, summed in double in the order of
 // generator.h, with what was realised in its voxels; the data into `data`
 // (volume t at data + t * dataStride).
 SIMTROVE_VECTOR_CLONES
-void generateTile(const Plan& plan, std::int64_t v0, bool timings, TileOutputs out, TileScratch& w,
-                  float* data, std::size_t dataStride, BlockSums& bs) {
+void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOutputs& out,
+                  TileScratch& scratch, float* data, std::size_t dataStride, BlockSums& bs) {
     const Scenario& s = plan.s;
     const std::size_t T = std::size_t(plan.layout.T), V = std::size_t(plan.layout.V);
-    const std::size_t count = std::min(kTileWidth, V - std::size_t(v0));
-    const std::size_t n = T * kTileWidth;
-    bool inside[kTileWidth] = {};
+    TileWork w{T,
+               V,
+               std::size_t(v0),
+               std::min(kTileWidth, V - std::size_t(v0)),
+               {},
+               scratch.component.data(),
+               scratch.acc.data(),
+               scratch.signal.data(),
+               data,
+               dataStride,
+               out,
+               bs,
+               {},
+               false,
+               false};
     std::size_t insideCount = 0;
-    for (std::size_t j = 0; j < count; ++j)
-        insideCount += inside[j] = s.inside(std::int64_t(v0) + std::int64_t(j));
+    for (std::size_t j = 0; j < w.count; ++j)
+        insideCount += w.inside[j] = s.inside(v0 + std::int64_t(j));
+    const std::size_t n = T * kTileWidth;
     const std::uint64_t first = std::uint64_t(v0);
-    out.V = V, out.v0 = std::size_t(v0);
     Stopwatch clock(timings);
 
     clock.start();
-    float* signal = w.signal.data();
-    double* acc = w.acc.data();
-    signalTile(plan, v0, inside, signal);
+    signalTile(plan, v0, w.inside, scratch.signal.data());
     clock.addTo(bs.seconds[kNoiseKinds]);
-    bool started = false;  // the sum acc of the signal and the components so far
-    DataTile d{data, dataStride, {}};
-    const int terms = int(plan.present[kSystem] && !plan.rician) + int(plan.present[kTemporal]) +
-                      int(plan.present[kDrift]) + int(plan.present[kPhysiological]) +
-                      int(plan.present[kSpatial]);
-    const bool only = terms == 1 && !plan.rician;
 
-    float* c = w.component.data();
+    const bool only = plan.singleTerm;
     const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
+    double* values = scratch.values.data();
     if (plan.present[kSystem] && !plan.rician) {
         clock.start();
-        noise::standardNormalTile({s.seed, noise::Component::System, first}, c, T);
-        addComponent<true>(started, only, kSystem, c, systemSd, c, acc, signal, d, T, count, inside,
-                           out, bs);
+        noise::standardNormalTile({s.seed, noise::Component::System, first}, w.c, T);
+        addComponent<true>(w, only, kSystem, w.c, systemSd);
         clock.addTo(bs.seconds[kSystem]);
     }
     if (plan.ar) {
         clock.start();
-        plan.ar->generateTile(s.seed, first, w.values.data(), T, w.floats);
-        const LaneMoments m = addComponent<false>(started, only, kTemporal, w.values.data(), 1.0, c,
-                                                  acc, signal, d, T, count, inside, out, bs);
-        addTileAutocorrelations(c, T, m, inside, bs.autocorrelation);
+        plan.ar->generateTile(s.seed, first, values, T, scratch.floats);
+        const LaneMoments m = addComponent<false>(w, only, kTemporal, values, 1.0);
+        addTileAutocorrelations(w.c, T, m, w.inside, bs.autocorrelation);
         clock.addTo(bs.seconds[kTemporal]);
     }
     if (plan.drift) {
         clock.start();
-        plan.drift->generateTile(s.seed, first, w.values.data(), w.floats, w.weights);
-        addComponent<false>(started, only, kDrift, w.values.data(), 1.0, c, acc, signal, d, T,
-                            count, inside, out, bs);
+        plan.drift->generateTile(s.seed, first, values, scratch.floats, scratch.weights);
+        addComponent<false>(w, only, kDrift, values, 1.0);
         clock.addTo(bs.seconds[kDrift]);
     }
     if (plan.physiological) {
         clock.start();
-        plan.physiological->generateTile(s.seed, first, w.values.data());
-        addComponent<false>(started, only, kPhysiological, w.values.data(), 1.0, c, acc, signal, d,
-                            T, count, inside, out, bs);
+        plan.physiological->generateTile(s.seed, first, values);
+        addComponent<false>(w, only, kPhysiological, values, 1.0);
         clock.addTo(bs.seconds[kPhysiological]);
     }
     if (plan.spatial) {
         for (std::size_t t = 0; t < T; ++t) {
-            const float* from = out.field + t * V + std::size_t(v0);
-            std::copy(from, from + count, c + t * kTileWidth);
-            std::fill(c + t * kTileWidth + count, c + (t + 1) * kTileWidth, 0.0f);
+            const float* from = out.field + t * V + w.v0;
+            std::copy(from, from + w.count, w.c + t * kTileWidth);
+            std::fill(w.c + t * kTileWidth + w.count, w.c + (t + 1) * kTileWidth, 0.0f);
         }
-        addComponent<false>(started, only, kSpatial, c, 1.0, c, acc, signal, d, T, count, inside,
-                            out, bs);
+        addComponent<false>(w, only, kSpatial, w.c, 1.0);
     }
-    if (!started) {
-        for (std::size_t i = 0; i < n; ++i) acc[i] = double(signal[i]);
-    }
+    if (!w.started)
+        for (std::size_t i = 0; i < n; ++i) w.acc[i] = double(w.signal[i]);
     if (plan.rician) {
         clock.start();
-        double* before = w.rician.data();  // S: the sum of all the others
-        std::copy(acc, acc + n, before);
-        noise::applyRicianNoiseTile(s.seed, first, systemSd, acc, w.floats, T);
-        for (std::size_t i = 0; i < n; ++i) c[i] = float(double(float(acc[i])) - before[i]);
-        takeComponent<Sum::Apart, false>(kSystem, c, 1.0, c, acc, signal, d, T, count, inside, out,
-                                         bs);
+        double* before = scratch.rician.data();  // S: the sum of all the others
+        std::copy(w.acc, w.acc + n, before);
+        noise::applyRicianNoiseTile(s.seed, first, systemSd, w.acc, scratch.floats, T);
+        for (std::size_t i = 0; i < n; ++i) w.c[i] = float(double(float(w.acc[i])) - before[i]);
+        takeComponent<Sum::Apart, false>(w, kSystem, w.c, 1.0);
         clock.addTo(bs.seconds[kSystem]);
     }
 
     // The data, and what was realised: the sd of the data minus the signal.
-    for (std::size_t t = 0; t < T && !d.done; ++t)
+    for (std::size_t t = 0; t < T && !w.done; ++t)
         for (int h = 0; h < 2; ++h) {
             const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
-            const Floats8 sample = __builtin_convertvector(doubles8(acc + i), Floats8);
+            const Floats8 sample = __builtin_convertvector(doubles8(w.acc + i), Floats8);
             store8(data + t * dataStride + std::size_t(h) * kHalf, sample);
-            d.noise.add(h, __builtin_convertvector(sample, Doubles8) - doubles8(signal + i));
+            w.noise.add(h, __builtin_convertvector(sample, Doubles8) - doubles8(w.signal + i));
         }
     for (std::size_t j = 0; j < kTileWidth; ++j)
-        if (inside[j]) bs.noiseSd += sdOfSums(d.noise.sumOf(j), d.noise.squaresOf(j), T);
+        if (w.inside[j]) bs.noiseSd += sdOfSums(w.noise.sumOf(j), w.noise.squaresOf(j), T);
     bs.voxels += std::int64_t(insideCount);
 
-    for (std::size_t j = 0; j < kTileWidth; ++j)
-        if (!inside[j])
-            for (std::size_t t = 0; t < T; ++t) data[t * dataStride + j] = 0.0f;
-    if (out.signal) storeTile(signal, T, count, out.signal + v0, V);
+    zeroOutsideLanes(data, T, w.inside, dataStride);
+    if (out.signal) storeTile(w.signal, T, w.count, out.signal + v0, V);
 }
 
 ComponentArray* findComponent(std::vector<ComponentArray>& list, const std::string& name) {
@@ -769,12 +766,8 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     std::vector<BlockSums> sums(static_cast<std::size_t>(blocks));
     std::vector<TileScratch> scratch(static_cast<std::size_t>(threads));
     const std::size_t TT = std::size_t(T);
-    const TileOutputs outputs{run.data.data(),
-                              signalArray ? signalArray->values.data() : nullptr,
-                              noiseArrays,
-                              field,
-                              0,
-                              0};
+    const TileOutputs outputs{run.data.data(), signalArray ? signalArray->values.data() : nullptr,
+                              noiseArrays, field};
 
     // Chunks of whole blocks, so that threads never share the cache lines of
     // the volumes they write.
@@ -937,7 +930,7 @@ void generate(const Scenario& s, const GenerateOptions& options, SimulatedRun& r
     run.events = s.design.protocol;
 
     const std::vector<double> hrf = simulation::twoGammaHrf(s.tr);
-    Plan plan{s, placeRegions(s), buildDesign(s, hrf), {}, {}, false, {}, {}, {}, {}};
+    Plan plan{s, placeRegions(s), buildDesign(s, hrf), {}, {}, false, false, {}, {}, {}, {}};
     for (std::size_t r = 0; r < s.regions.size(); ++r) {
         const std::vector<float> p = regionPredictor(s, r, plan.design, hrf);
         const double height = s.regions[r].percent / 100.0 * s.baseline;
@@ -949,6 +942,9 @@ void generate(const Scenario& s, const GenerateOptions& options, SimulatedRun& r
     plan.present = {bool(n.system), bool(n.temporal), bool(n.drift), bool(n.physiological),
                     bool(n.spatial)};
     plan.rician = n.system && n.system->distribution == SystemDistribution::Rician;
+    int terms = 0;
+    for (int k = 0; k < kNoiseKinds; ++k) terms += plan.present[std::size_t(k)];
+    plan.singleTerm = terms == 1 && !plan.rician;
     const std::size_t T = std::size_t(s.timePoints);
     if (n.temporal) plan.ar.emplace(n.temporal->ar, n.temporal->sd);
     if (n.drift) plan.drift.emplace(T, s.tr, n.drift->cutoffSeconds, n.drift->sd);
