@@ -11,17 +11,10 @@
 
 namespace simtrove::noise {
 
-// out[t] = sd * normal, t < T.
-void systemNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double* out, std::size_t T);
-
-// samples[t] = |samples[t] + a + i b| in place (scratch: T doubles).
-void applyRicianNoise(std::uint64_t seed, std::uint64_t voxel, double sd, double* samples,
-                      double* scratch, std::size_t T);
-
 // Rician noise for the kTileLanes voxels firstVoxel .. side by side (voxel
-// j's value at t in [t * kTileLanes + j]), bit for bit applyRicianNoise's, in
-// place on a tile of samples (scratch: 2 T kTileLanes floats). (The Gaussian
-// tile is standardNormalTile's normals times sd.)
+// j's value at t in [t * kTileLanes + j]): samples = |samples + sd a + i sd b|
+// in place on a tile of samples (scratch: 2 T kTileLanes floats). (The
+// Gaussian tile is standardNormalTile's normals times sd.)
 void applyRicianNoiseTile(std::uint64_t seed, std::uint64_t firstVoxel, double sd, double* samples,
                           std::vector<float>& scratch, std::size_t T);
 

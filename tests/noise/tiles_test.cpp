@@ -3,6 +3,7 @@
 // lengths that do and do not fill whole blocks of four.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -46,10 +47,14 @@ std::vector<Case> cases() {
              applyRicianNoiseTile(kSeed, kFirst, 2.0, tile.data(), scratch, T);
          },
          [](std::size_t T, std::uint64_t v, std::vector<double>& alone) {
-             for (std::size_t t = 0; t < T; ++t)
-                 alone[t] = 3.0 + double((t * L + (v - kFirst)) % 7);
-             std::vector<double> scratch(T);
-             applyRicianNoise(kSeed, v, 2.0, alone.data(), scratch.data(), T);
+             // The magnitude of the sample plus two channels of sd 2.
+             std::vector<double> a(T), b(T);
+             standardNormals({kSeed, Component::System, v}, 0, a.data(), T);
+             standardNormals({kSeed, Component::SystemImaginary, v}, 0, b.data(), T);
+             for (std::size_t t = 0; t < T; ++t) {
+                 const double re = 3.0 + double((t * L + (v - kFirst)) % 7) + 2.0 * a[t];
+                 alone[t] = std::sqrt(re * re + (2.0 * b[t]) * (2.0 * b[t]));
+             }
          }},
         {"drift",
          [drift](std::size_t T, std::vector<double>& tile) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "noise/drift_noise.h"
-#include "noise/system_noise.h"
+#include "noise/normal_transform.h"
 #include "scenario/scenario_reader.h"
 
 namespace simtrove::scenario {
@@ -39,7 +39,8 @@ TEST(Generator, PutsEveryVoxelsOwnValuesInPlace) {
     const noise::DriftNoise drift(T, s.tr, 20.0, 1.5);
     std::vector<double> system(T), drifting(T), scratch(drift.functions() + 1);
     for (std::size_t v = 0; v < V; ++v) {
-        noise::systemNoise(s.seed, v, 2.0, system.data(), T);
+        noise::standardNormals({s.seed, noise::Component::System, v}, 0, system.data(), T);
+        for (double& x : system) x *= 2.0;  // sd 2
         drift.generate(s.seed, v, drifting.data(), scratch.data());
         for (std::size_t t = 0; t < T; ++t) {
             const std::size_t i = t * V + v;
