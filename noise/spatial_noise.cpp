@@ -1,5 +1,6 @@
 #include "noise/spatial_noise.h"
 
+#include <algorithm>
 #include <cmath>
 #include <type_traits>
 
@@ -26,64 +27,6 @@ std::vector<double> gaussianKernel(double sigmaVoxels, std::int64_t radius) {
     return kernel;
 }
 
-// One separable pass over `lines` lines: output i of a line (outLength of
-// them) is sum_k kernel[k] * input[i + k] along the axis, whose neighbours lie
-// `stride` apart; `inner` neighbouring lines (inner == stride) go together,
-// so that a line's outputs are one run of memory whose tap k reads the run
-// k * stride further on. Each output's sum is built from 0 over the taps in
-// their order, in registers: `lanes` neighbouring outputs at once, several
-// vectors wide so that the additions of different vectors overlap, and each
-// output stored once.
-#if defined(__GNUC__)
-#define SIMTROVE_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define SIMTROVE_ALWAYS_INLINE inline
-#endif
-
-template <std::size_t lanes>
-SIMTROVE_ALWAYS_INLINE void convolveLanes(const float* source, float* target, std::size_t step,
-                                          const float* w, std::size_t taps) {
-    float sum[lanes] = {};
-    for (std::size_t k = 0; k < taps; ++k) {
-        const float* from = source + k * step;
-        for (std::size_t j = 0; j < lanes; ++j) sum[j] += w[k] * from[j];
-    }
-    for (std::size_t j = 0; j < lanes; ++j) target[j] = sum[j];
-}
-
-// Outputs target[0 .. count) whose tap k reads source[k * step ..]; inlined
-// into each instruction set's clone below.
-SIMTROVE_ALWAYS_INLINE void convolveRun(const float* source, float* target, std::size_t count,
-                                        std::size_t step, const float* w, std::size_t taps) {
-    // A last group that would be short is moved back to end at `count`: the
-    // outputs it computes again come out the same, and the short lines along
-    // x stay in wide groups.
-    auto group = [&](auto lanes) {
-        constexpr std::size_t L = decltype(lanes)::value;
-        for (std::size_t n = 0; n < count; n += L) {
-            const std::size_t at = n + L <= count ? n : count - L;
-            convolveLanes<L>(source + at, target + at, step, w, taps);
-        }
-    };
-    if (count >= 64)
-        group(std::integral_constant<std::size_t, 64>{});
-    else if (count >= 32)
-        group(std::integral_constant<std::size_t, 32>{});
-    else if (count >= 8)
-        group(std::integral_constant<std::size_t, 8>{});
-    else
-        group(std::integral_constant<std::size_t, 1>{});
-}
-
-SIMTROVE_VECTOR_CLONES
-void convolveLines(const float* in, float* out, const std::vector<float>& kernel,
-                   std::size_t outLength, std::size_t stride, std::size_t lines,
-                   std::size_t inLineStride, std::size_t outLineStride, std::size_t inner) {
-    for (std::size_t line = 0; line < lines; ++line)
-        convolveRun(in + line * inLineStride, out + line * outLineStride, outLength * inner, stride,
-                    kernel.data(), kernel.size());
-}
-
 double sigmaVoxels(double fwhmMm, double voxelMm) {
     return fwhmMm / voxelMm / std::sqrt(8.0 * std::log(2.0));
 }
@@ -93,15 +36,153 @@ double kernelReach(double sigma) {
     return sigma > 0 ? std::ceil(kKernelReach * sigma) : 0.0;
 }
 
+// Every output below is a sum built from 0 over its terms in column order, in
+// registers, and stored once. Terms of weight 0 (the x pass's groups read a
+// few beyond each output's band) add nothing, so grouping never changes a bit.
+
+// Along y or z: outputs target[0 .. count) whose term k reads source[k * step
+// ..] with the scalar weight w[k]; `lanes` neighbouring outputs at once,
+// several vectors wide so that the additions of different vectors overlap.
+template <std::size_t lanes>
+SIMTROVE_INLINE_LANES void sumLanes(const float* source, float* target, std::size_t step,
+                                    const float* w, std::size_t taps) {
+    float sum[lanes] = {};
+    for (std::size_t k = 0; k < taps; ++k) {
+        const float* from = source + k * step;
+        for (std::size_t j = 0; j < lanes; ++j) sum[j] += w[k] * from[j];
+    }
+    for (std::size_t j = 0; j < lanes; ++j) target[j] = sum[j];
+}
+
+// A last group that would be short is moved back to end at `count`: the
+// outputs it computes again come out the same.
+template <typename Group>
+SIMTROVE_INLINE_LANES void inGroups(std::size_t count, Group&& group) {
+    auto run = [&](auto lanes) {
+        constexpr std::size_t L = decltype(lanes)::value;
+        for (std::size_t n = 0; n < count; n += L) group(lanes, n + L <= count ? n : count - L);
+    };
+    if (count >= 64)
+        run(std::integral_constant<std::size_t, 64>{});
+    else if (count >= 32)
+        run(std::integral_constant<std::size_t, 32>{});
+    else if (count >= 8)
+        run(std::integral_constant<std::size_t, 8>{});
+    else
+        run(std::integral_constant<std::size_t, 1>{});
+}
+
+// Row i of a factor in float (`band` + 1 per row): its first column and the
+// weights from there to the diagonal.
+struct FactorRow {
+    std::size_t first;
+    const float* weights;
+    std::size_t taps;
+};
+FactorRow factorRow(const std::vector<float>& rows, std::size_t band, std::size_t i) {
+    const std::size_t first = i > band ? i - band : 0;
+    return {first, rows.data() + i * (band + 1) + (first + band - i), i - first + 1};
+}
+
+// One axis that is not the fastest: `planes` blocks of n rows of `count`
+// values each (rows `count` apart, blocks `planeStride` apart).
+SIMTROVE_VECTOR_CLONES
+void multiplyAlongRows(const float* in, float* out, const std::vector<float>& rows,
+                       std::size_t band, std::size_t n, std::size_t count, std::size_t planes,
+                       std::size_t planeStride) {
+    for (std::size_t p = 0; p < planes; ++p)
+        for (std::size_t i = 0; i < n; ++i) {
+            const FactorRow r = factorRow(rows, band, i);
+            const float* source = in + p * planeStride + r.first * count;
+            float* target = out + p * planeStride + i * count;
+            inGroups(count, [&](auto lanes, std::size_t at) {
+                sumLanes<decltype(lanes)::value>(source + at, target + at, count, r.weights + 0,
+                                                 r.taps);
+            });
+        }
+}
+
+// Along x: a group of G neighbouring outputs of `lines` lines (`stride`
+// apart), term k of output j weighted by w[k * G + j].
+template <std::size_t G, std::size_t lines>
+SIMTROVE_INLINE_LANES void sumGroup(const float* in, float* out, std::size_t stride, const float* w,
+                                    std::size_t taps) {
+    float sum[lines][G] = {};
+    for (std::size_t k = 0; k < taps; ++k) {
+        const float* wk = w + k * G;
+        for (std::size_t l = 0; l < lines; ++l) {
+            const float x = in[l * stride + k];
+            for (std::size_t j = 0; j < G; ++j) sum[l][j] += wk[j] * x;
+        }
+    }
+    for (std::size_t l = 0; l < lines; ++l)
+        for (std::size_t j = 0; j < G; ++j) out[l * stride + j] = sum[l][j];
+}
+
+template <std::size_t G>
+SIMTROVE_INLINE_LANES void multiplyAlongLinesIn(const float* in, float* out, std::size_t X,
+                                                std::size_t lines, const std::size_t* starts,
+                                                const std::size_t* firstTap,
+                                                const std::size_t* taps, const std::size_t* offsets,
+                                                const float* weights, std::size_t groups) {
+    constexpr std::size_t kLinesTogether = 4;  // independent sums overlap
+    std::size_t line = 0;
+    for (; line + kLinesTogether <= lines; line += kLinesTogether)
+        for (std::size_t g = 0; g < groups; ++g)
+            sumGroup<G, kLinesTogether>(in + line * X + firstTap[g], out + line * X + starts[g], X,
+                                        weights + offsets[g], taps[g]);
+    for (; line < lines; ++line)
+        for (std::size_t g = 0; g < groups; ++g)
+            sumGroup<G, 1>(in + line * X + firstTap[g], out + line * X + starts[g], X,
+                           weights + offsets[g], taps[g]);
+}
+
+SIMTROVE_VECTOR_CLONES
+void multiplyAlongLines(const float* in, float* out, std::size_t X, std::size_t lines,
+                        std::size_t group, const std::size_t* starts, const std::size_t* firstTap,
+                        const std::size_t* taps, const std::size_t* offsets, const float* weights,
+                        std::size_t groups) {
+    auto with = [&](auto G) {
+        multiplyAlongLinesIn<decltype(G)::value>(in, out, X, lines, starts, firstTap, taps, offsets,
+                                                 weights, groups);
+    };
+    if (group == 16)
+        with(std::integral_constant<std::size_t, 16>{});
+    else if (group == 8)
+        with(std::integral_constant<std::size_t, 8>{});
+    else if (group == 4)
+        with(std::integral_constant<std::size_t, 4>{});
+    else
+        with(std::integral_constant<std::size_t, 1>{});
+}
+
+std::vector<float> floatRows(const CorrelationFactor& f, double scale) {
+    std::vector<float> rows(f.rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = float(f.rows[i] * scale);
+    return rows;
+}
+
 }  // namespace
 
 double spatialScratchFloats(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
                             std::array<double, 3> fwhmMm) {
-    std::array<double, 3> padded{};
-    for (std::size_t a = 0; a < 3; ++a)
-        padded[a] = double(dims[a]) + 2.0 * kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a]));
-    const double X = double(dims[0]), Y = double(dims[1]);
-    return padded[0] * padded[1] * padded[2] + X * padded[1] * padded[2] + X * Y * padded[2];
+    double setup = 0;
+    for (std::size_t a = 0; a < 3; ++a) {
+        const double radius = kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a]));
+        setup = std::max(setup, 2.0 * correlationFactorDoubles(double(dims[a]), radius));
+    }
+    return std::max(setup, 2.0 * double(dims[0]) * double(dims[1]) * double(dims[2]));
+}
+
+double spatialSetupOperations(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
+                              std::array<double, 3> fwhmMm) {
+    double operations = 0;
+    for (std::size_t a = 0; a < 3; ++a) {
+        const double radius = kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a]));
+        const double n = double(dims[a]), band = std::min(2.0 * radius, n - 1.0);
+        operations += (band + 1.0) * (2.0 * radius + 1.0) + n * (band + 1.0) * (band + 1.0);
+    }
+    return operations;
 }
 
 SpatialNoise::SpatialNoise(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
@@ -109,9 +190,27 @@ SpatialNoise::SpatialNoise(std::array<std::int64_t, 3> dims, std::array<double, 
     : dims_(dims) {
     for (std::size_t a = 0; a < 3; ++a) {
         const double sigma = sigmaVoxels(fwhmMm[a], voxelMm[a]);
-        radius_[a] = std::int64_t(kernelReach(sigma));
-        kernels_[a] = sigma > 0 ? gaussianKernel(sigma, radius_[a]) : std::vector<double>{1.0};
-        for (double w : kernels_[a]) passes_[a].push_back(float(a == 2 ? w * sd : w));
+        const std::vector<double> kernel =
+            sigma > 0 ? gaussianKernel(sigma, std::int64_t(kernelReach(sigma)))
+                      : std::vector<double>{1.0};
+        factors_[a] = correlationFactor(dims[a], kernel);
+        rows_[a] = floatRows(factors_[a], a == 2 ? sd : 1.0);
+    }
+    // Groups along x as wide as a vector where the band is wide enough to
+    // fill them, narrower where most of their terms would be 0.
+    const std::size_t X = std::size_t(dims[0]), band = std::size_t(factors_[0].band);
+    GroupedRows& g = alongX_;
+    g.group = X >= 16 && band >= 12 ? 16 : X >= 8 ? 8 : X >= 4 ? 4 : 1;
+    for (std::size_t n = 0; n < X; n += g.group) {
+        const std::size_t at = n + g.group <= X ? n : X - g.group;
+        const std::size_t first = at > band ? at - band : 0, last = at + g.group - 1;
+        g.starts.push_back(at);
+        g.firstTap.push_back(first);
+        g.taps.push_back(last - first + 1);
+        g.offsets.push_back(g.weights.size());
+        for (std::size_t k = first; k <= last; ++k)
+            for (std::size_t j = 0; j < g.group; ++j)
+                g.weights.push_back(float(factors_[0].at(std::int64_t(at + j), std::int64_t(k))));
     }
 }
 
@@ -119,20 +218,19 @@ void SpatialNoise::generate(std::uint64_t seed, std::uint64_t volume, float* out
                             Scratch& scratch) const {
     const std::size_t X = std::size_t(dims_[0]), Y = std::size_t(dims_[1]),
                       Z = std::size_t(dims_[2]);
-    const std::size_t PX = X + 2 * std::size_t(radius_[0]), PY = Y + 2 * std::size_t(radius_[1]),
-                      PZ = Z + 2 * std::size_t(radius_[2]);
-    scratch.white.resize(PX * PY * PZ);
-    scratch.alongX.resize(X * PY * PZ);
-    scratch.alongY.resize(X * Y * PZ);
+    scratch.white.resize(X * Y * Z);
+    scratch.alongX.resize(X * Y * Z);
     standardNormals({seed, Component::Spatial, volume}, 0, scratch.white.data(),
                     scratch.white.size());
-    // Along x: each (y, z) row of PX values gives X.
-    convolveLines(scratch.white.data(), scratch.alongX.data(), passes_[0], X, 1, PY * PZ, PX, X, 1);
-    // Along y: each z plane (X * PY) gives X * Y, rows of X handled together.
-    convolveLines(scratch.alongX.data(), scratch.alongY.data(), passes_[1], Y, X, PZ, X * PY, X * Y,
-                  X);
-    // Along z: the whole stack of planes (X * Y each) gives Z planes.
-    convolveLines(scratch.alongY.data(), out, passes_[2], Z, X * Y, 1, 0, 0, X * Y);
+    const GroupedRows& g = alongX_;
+    multiplyAlongLines(scratch.white.data(), scratch.alongX.data(), X, Y * Z, g.group,
+                       g.starts.data(), g.firstTap.data(), g.taps.data(), g.offsets.data(),
+                       g.weights.data(), g.starts.size());
+    // Along y within each z plane (rows of X), then along z (planes of X * Y).
+    multiplyAlongRows(scratch.alongX.data(), scratch.white.data(), rows_[1],
+                      std::size_t(factors_[1].band), Y, X, Z, X * Y);
+    multiplyAlongRows(scratch.white.data(), out, rows_[2], std::size_t(factors_[2].band), Z, X * Y,
+                      1, 0);
 }
 
 }  // namespace simtrove::noise

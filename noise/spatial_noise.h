@@ -4,12 +4,15 @@
 // sd^2. The kernel reaches 4 standard deviations (its squared weight beyond,
 // which is what the variance and the correlations lose, is below 10^-7 of the
 // total per axis, so the smoothness is what was asked) and is normalised to
-// unit sum of squares; the passes run in float. The white field covers the grid plus the kernel's
-// radius on every side and is convolved only where the kernel fits, so the
-// variance is the same up to the grid's edges and opposite faces never wrap
-// onto each other. Volumes are independent.
-// Draws: stream = volume, positions 0 .. (padded voxels - 1) of
-// Component::Spatial, x fastest over the padded grid.
+// unit sum of squares. The field has the distribution of a white field that
+// covers the grid plus the kernel's radius on every side, convolved only where
+// the kernel fits (the variance is the same up to the grid's edges, opposite
+// faces never wrap onto each other), but is made from one draw per voxel: the
+// draws are multiplied along x, then y, then z by that axis's correlation
+// factor (correlation_factor.h), in float, each output's terms summed in
+// column order. Volumes are independent.
+// Draws: stream = volume, positions 0 .. (voxels - 1) of Component::Spatial,
+// x fastest over the grid.
 #pragma once
 
 #include <array>
@@ -17,13 +20,21 @@
 #include <cstdint>
 #include <vector>
 
+#include "noise/correlation_factor.h"
+
 namespace simtrove::noise {
 
-// Floats of working memory one generating thread needs for a field on a grid
-// of `dims` (the padded white field and the two partial passes); counted in
-// double, since a wide kernel on a fine grid overflows 64-bit counts.
+// Floats of working memory a field on a grid of `dims` needs: the largest
+// axis's factorisation while it is set up, or the two volumes each generating
+// thread keeps, whichever is larger; counted in double, since a wide kernel
+// overflows 64-bit counts.
 double spatialScratchFloats(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
                             std::array<double, 3> fwhmMm);
+
+// Operations that setting up the factors takes (the kernel's autocorrelation
+// and the banded factorisation, per axis); in double, as above.
+double spatialSetupOperations(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
+                              std::array<double, 3> fwhmMm);
 
 class SpatialNoise {
   public:
@@ -32,19 +43,30 @@ class SpatialNoise {
 
     // Working memory of one generating thread.
     struct Scratch {
-        std::vector<float> white, alongX, alongY;
+        std::vector<float> white, alongX;
     };
 
     // The volume's field, x fastest (dims[0] * dims[1] * dims[2] floats).
     void generate(std::uint64_t seed, std::uint64_t volume, float* out, Scratch& scratch) const;
 
-    const std::vector<double>& kernel(int axis) const { return kernels_[std::size_t(axis)]; }
+    // The factor along an axis, in double and before the scaling by sd.
+    const CorrelationFactor& factor(int axis) const { return factors_[std::size_t(axis)]; }
 
   private:
+    // The x pass's weights: outputs in groups of `group` neighbours, group g
+    // starting at starts[g] (the last moved back to end at the line's end),
+    // reading taps from firstTap[g] on; tap k's weights for the group's
+    // outputs side by side at weights[offsets[g] + k * group].
+    struct GroupedRows {
+        std::size_t group = 1;
+        std::vector<std::size_t> starts, firstTap, taps, offsets;
+        std::vector<float> weights;
+    };
+
     std::array<std::int64_t, 3> dims_;
-    std::array<std::int64_t, 3> radius_;
-    std::array<std::vector<double>, 3> kernels_;
-    std::array<std::vector<float>, 3> passes_;  // in float, the last one times sd
+    std::array<CorrelationFactor, 3> factors_;
+    GroupedRows alongX_;
+    std::array<std::vector<float>, 3> rows_;  // in float, the z factor times sd
 };
 
 }  // namespace simtrove::noise
