@@ -589,7 +589,16 @@ std::string memoryProblem(const Scenario& s, bool components) {
     const std::uint64_t have = physicalMemoryBytes();
     const std::uint64_t addressable = std::uint64_t(SIZE_MAX) / 2;
     char line[200];
-    // A kernel far wider than the grid pads every volume by its reach.
+    if (need > have || need > addressable) {
+        std::snprintf(
+            line, sizeof line,
+            "grid: %s voxels x %lld time points need %.3g GB, more than the %.3g GB of %s",
+            gridText(s.grid.shape).c_str(), static_cast<long long>(s.timePoints),
+            double(need) / 1e9, double(std::min(have, addressable)) / 1e9,
+            have <= addressable ? "memory" : "this build's address space");
+        return line;
+    }
+    // A wide kernel needs its own working memory to set up the field.
     if (s.noise.spatial) {
         const double scratch =
             noise::spatialScratchFloats(s.grid.shape, s.grid.voxelMm, s.noise.spatial->fwhmMm) *
@@ -598,20 +607,14 @@ std::string memoryProblem(const Scenario& s, bool components) {
         if (!(scratch <= limit)) {
             std::snprintf(line, sizeof line,
                           "noise.spatial.fwhm_mm: a kernel this wide on %s voxels needs %.3g GB "
-                          "of working memory per thread, more than half the %.3g GB of %s",
+                          "of working memory, more than half the %.3g GB of %s",
                           gridText(s.grid.shape).c_str(), scratch / 1e9,
                           double(std::min(have, addressable)) / 1e9,
                           have <= addressable ? "memory" : "this build's address space");
             return line;
         }
     }
-    if (need <= have && need <= addressable) return {};
-    std::snprintf(line, sizeof line,
-                  "grid: %s voxels x %lld time points need %.3g GB, more than the %.3g GB of %s",
-                  gridText(s.grid.shape).c_str(), static_cast<long long>(s.timePoints),
-                  double(need) / 1e9, double(std::min(have, addressable)) / 1e9,
-                  have <= addressable ? "memory" : "this build's address space");
-    return line;
+    return {};
 }
 
 }  // namespace simtrove::scenario
