@@ -44,15 +44,34 @@ double kernelReach(double sigma) {
 // Along y or z: outputs target[0 .. count) whose term k reads source[k * step
 // ..] with the scalar weight w[k]; `lanes` neighbouring outputs at once,
 // several vectors wide so that the additions of different vectors overlap.
+// Vectors are GCC's vector extension, which each clone lowers to its own
+// width, so that the compiler keeps the sums apart in registers.
+template <std::size_t G>
+struct GroupOf {
+    typedef float Floats __attribute__((vector_size(G * sizeof(float))));
+};
+
 template <std::size_t lanes>
 SIMTROVE_INLINE_LANES void sumLanes(const float* source, float* target, std::size_t step,
                                     const float* w, std::size_t taps) {
-    float sum[lanes] = {};
-    for (std::size_t k = 0; k < taps; ++k) {
-        const float* from = source + k * step;
-        for (std::size_t j = 0; j < lanes; ++j) sum[j] += w[k] * from[j];
+    if constexpr (lanes == 1) {
+        float sum = 0.0f;
+        for (std::size_t k = 0; k < taps; ++k) sum += w[k] * source[k * step];
+        *target = sum;
+    } else {
+        constexpr std::size_t width = lanes >= 16 ? 16 : lanes, vectors = lanes / width;
+        using Floats = typename GroupOf<width>::Floats;
+        Floats sum[vectors] = {};
+        for (std::size_t k = 0; k < taps; ++k) {
+            const float* from = source + k * step;
+            for (std::size_t i = 0; i < vectors; ++i) {
+                Floats x;
+                std::memcpy(&x, from + i * width, sizeof x);
+                sum[i] += w[k] * x;
+            }
+        }
+        std::memcpy(target, sum, sizeof sum);
     }
-    for (std::size_t j = 0; j < lanes; ++j) target[j] = sum[j];
 }
 
 // A last group that would be short is moved back to end at `count`: the
@@ -104,14 +123,8 @@ void multiplyAlongRows(const float* in, float* out, const std::vector<float>& ro
 }
 
 // Along x: a group of G neighbouring outputs of `lines` lines (`stride`
-// apart), term k of output j weighted by w[k * G + j]. The G outputs are one
-// vector value (GCC's vector extension, which each clone lowers to its own
-// width), so that the compiler keeps the lines' sums apart in registers.
-template <std::size_t G>
-struct GroupOf {
-    typedef float Floats __attribute__((vector_size(G * sizeof(float))));
-};
-
+// apart), term k of output j weighted by w[k * G + j]; the G outputs of a
+// line are one vector value.
 template <std::size_t G, std::size_t lines>
 SIMTROVE_INLINE_LANES void sumGroup(const float* in, float* out, std::size_t stride, const float* w,
                                     std::size_t taps) {
