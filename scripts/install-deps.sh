@@ -18,6 +18,13 @@ if ((${#missing[@]})); then
     echo "installing: ${missing[*]}"
     sudo_cmd=()
     [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
-    "${sudo_cmd[@]}" apt-get update
+    # A mirror caught mid-sync fails the update with exit 100; it passes a
+    # little later.
+    for attempt in 1 2 3 4; do
+        "${sudo_cmd[@]}" apt-get update && break
+        ((attempt < 4)) || exit 100
+        echo "apt-get update failed; trying again in $((attempt * 30)) s" >&2
+        sleep $((attempt * 30))
+    done
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi

@@ -17,7 +17,8 @@ cd "$(dirname "$0")/.."
 # 32-bit Wine comes from the i386 architecture of the package archive.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
-    apt-get update > /dev/null
+    # install-deps.sh updates again, with retries, since wine32:i386 is missing.
+    apt-get update > /dev/null || true
 fi
 scripts/install-deps.sh g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang-14 llvm-14 wine64 wine32:i386 \
     qemu-user-static
