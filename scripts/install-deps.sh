@@ -18,13 +18,17 @@ if ((${#missing[@]})); then
     echo "installing: ${missing[*]}"
     sudo_cmd=()
     [[ $(id -u) -eq 0 ]] || sudo_cmd=(sudo)
-    # A mirror caught mid-sync fails the update with exit 100; it passes a
-    # little later.
-    for attempt in 1 2 3 4; do
+    # A mirror caught mid-sync fails one index with exit 100 and keeps the
+    # others; try again a little later, then install from what was fetched
+    # (the install itself fails if it needed the index that was not).
+    for attempt in 1 2 3; do
         "${sudo_cmd[@]}" apt-get update && break
-        ((attempt < 4)) || exit 100
-        echo "apt-get update failed; trying again in $((attempt * 30)) s" >&2
-        sleep $((attempt * 30))
+        if ((attempt == 3)); then
+            echo "apt-get update: an index still fails; installing from the others" >&2
+        else
+            echo "apt-get update failed; trying again in $((attempt * 20)) s" >&2
+            sleep $((attempt * 20))
+        fi
     done
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 fi
