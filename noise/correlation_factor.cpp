@@ -12,7 +12,7 @@ constexpr double kLoading = 1e-9;  // of the diagonal
 std::vector<double> autocorrelation(const std::vector<double>& g, std::int64_t band) {
     const std::int64_t taps = std::int64_t(g.size());
     std::vector<double> c(std::size_t(band + 1), 0.0);
-    for (std::int64_t d = 0; d <= band && d < taps; ++d) {
+    for (std::int64_t d = 0; d <= band; ++d) {
         double sum = 0.0;
         for (std::int64_t k = 0; k + d < taps; ++k)
             sum += g[std::size_t(k)] * g[std::size_t(k + d)];
@@ -21,16 +21,26 @@ std::vector<double> autocorrelation(const std::vector<double>& g, std::int64_t b
     return c;
 }
 
+// The factor's band for `n` values and a kernel of radius `radius`.
+double bandOf(double n, double radius) {
+    return std::min(2.0 * radius, n - 1.0);
+}
+
 }  // namespace
 
 double correlationFactorDoubles(double n, double radius) {
-    const double band = std::min(2.0 * radius, n - 1.0);
+    const double band = bandOf(n, radius);
     return n * (band + 1.0) + (band + 1.0) + (2.0 * radius + 1.0);
+}
+
+double correlationFactorOperations(double n, double radius) {
+    // The kernel's autocorrelation, then the banded factorisation.
+    const double band = bandOf(n, radius);
+    return (band + 1.0) * (2.0 * radius + 1.0) + n * (band + 1.0) * (band + 1.0);
 }
 
 CorrelationFactor correlationFactor(std::int64_t n, const std::vector<double>& kernel) {
     CorrelationFactor f;
-    f.n = n;
     f.band = std::min(std::int64_t(kernel.size()) - 1, n - 1);
     const std::size_t width = std::size_t(f.band) + 1;
     std::vector<double> c = autocorrelation(kernel, f.band);

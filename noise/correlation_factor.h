@@ -8,7 +8,7 @@
 // but singular, so L is the Cholesky factor of (C + delta I) / (1 + delta),
 // delta = 1e-9 times C's diagonal: the diagonal stays C's and the
 // correlations are C's within 1e-9, far below float rounding. Computed in
-// double, in (band + 1) (2 r + 1) + n (band + 1)^2 operations.
+// double.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,6 @@
 namespace simtrove::noise {
 
 struct CorrelationFactor {
-    std::int64_t n = 0;     // values along the line
     std::int64_t band = 0;  // L[i][j] is 0 unless i - band <= j <= i
     // Row i of L holds L[i][i - band .. i] at rows[i * (band + 1) ..]; entries
     // before column 0 are 0.
@@ -32,8 +31,9 @@ struct CorrelationFactor {
 CorrelationFactor correlationFactor(std::int64_t n, const std::vector<double>& kernel);
 
 // Doubles of working memory correlationFactor needs for `n` values and a
-// kernel of radius `radius`, the kernel included (in double: wide kernels
-// overflow 64-bit counts).
+// kernel of radius `radius`, the kernel included, and the operations it takes
+// (in double: wide kernels overflow 64-bit counts).
 double correlationFactorDoubles(double n, double radius);
+double correlationFactorOperations(double n, double radius);
 
 }  // namespace simtrove::noise

@@ -116,7 +116,7 @@ void multiplyAlongRows(const float* in, float* out, const std::vector<float>& ro
             const float* source = in + p * planeStride + r.first * count;
             float* target = out + p * planeStride + i * count;
             inGroups(count, [&](auto lanes, std::size_t at) {
-                sumLanes<decltype(lanes)::value>(source + at, target + at, count, r.weights + 0,
+                sumLanes<decltype(lanes)::value>(source + at, target + at, count, r.weights,
                                                  r.taps);
             });
         }
@@ -147,38 +147,35 @@ SIMTROVE_INLINE_LANES void sumGroup(const float* in, float* out, std::size_t str
     }
 }
 
+// `lines` lines of X values along x, `together` at once.
+template <std::size_t G, std::size_t together>
+SIMTROVE_INLINE_LANES void sumGroups(const float* in, float* out, std::size_t X,
+                                     const SpatialNoise::GroupedRows& g) {
+    for (std::size_t n = 0; n < g.starts.size(); ++n)
+        sumGroup<G, together>(in + g.firstTap[n], out + g.starts[n], X,
+                              g.weights.data() + g.offsets[n], g.taps[n]);
+}
+
 template <std::size_t G>
 SIMTROVE_INLINE_LANES void multiplyAlongLinesIn(const float* in, float* out, std::size_t X,
-                                                std::size_t lines, const std::size_t* starts,
-                                                const std::size_t* firstTap,
-                                                const std::size_t* taps, const std::size_t* offsets,
-                                                const float* weights, std::size_t groups) {
+                                                std::size_t lines,
+                                                const SpatialNoise::GroupedRows& g) {
     constexpr std::size_t kLinesTogether = 4;  // independent sums overlap
     std::size_t line = 0;
     for (; line + kLinesTogether <= lines; line += kLinesTogether)
-        for (std::size_t g = 0; g < groups; ++g)
-            sumGroup<G, kLinesTogether>(in + line * X + firstTap[g], out + line * X + starts[g], X,
-                                        weights + offsets[g], taps[g]);
-    for (; line < lines; ++line)
-        for (std::size_t g = 0; g < groups; ++g)
-            sumGroup<G, 1>(in + line * X + firstTap[g], out + line * X + starts[g], X,
-                           weights + offsets[g], taps[g]);
+        sumGroups<G, kLinesTogether>(in + line * X, out + line * X, X, g);
+    for (; line < lines; ++line) sumGroups<G, 1>(in + line * X, out + line * X, X, g);
 }
 
 SIMTROVE_VECTOR_CLONES
 void multiplyAlongLines(const float* in, float* out, std::size_t X, std::size_t lines,
-                        std::size_t group, const std::size_t* starts, const std::size_t* firstTap,
-                        const std::size_t* taps, const std::size_t* offsets, const float* weights,
-                        std::size_t groups) {
-    auto with = [&](auto G) {
-        multiplyAlongLinesIn<decltype(G)::value>(in, out, X, lines, starts, firstTap, taps, offsets,
-                                                 weights, groups);
-    };
-    if (group == 16)
+                        const SpatialNoise::GroupedRows& g) {
+    auto with = [&](auto G) { multiplyAlongLinesIn<decltype(G)::value>(in, out, X, lines, g); };
+    if (g.group == 16)
         with(std::integral_constant<std::size_t, 16>{});
-    else if (group == 8)
+    else if (g.group == 8)
         with(std::integral_constant<std::size_t, 8>{});
-    else if (group == 4)
+    else if (g.group == 4)
         with(std::integral_constant<std::size_t, 4>{});
     else
         with(std::integral_constant<std::size_t, 1>{});
@@ -205,11 +202,9 @@ double spatialScratchFloats(std::array<std::int64_t, 3> dims, std::array<double,
 double spatialSetupOperations(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
                               std::array<double, 3> fwhmMm) {
     double operations = 0;
-    for (std::size_t a = 0; a < 3; ++a) {
-        const double radius = kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a]));
-        const double n = double(dims[a]), band = std::min(2.0 * radius, n - 1.0);
-        operations += (band + 1.0) * (2.0 * radius + 1.0) + n * (band + 1.0) * (band + 1.0);
-    }
+    for (std::size_t a = 0; a < 3; ++a)
+        operations += correlationFactorOperations(double(dims[a]),
+                                                  kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a])));
     return operations;
 }
 
@@ -250,10 +245,7 @@ void SpatialNoise::generate(std::uint64_t seed, std::uint64_t volume, float* out
     scratch.alongX.resize(X * Y * Z);
     standardNormals({seed, Component::Spatial, volume}, 0, scratch.white.data(),
                     scratch.white.size());
-    const GroupedRows& g = alongX_;
-    multiplyAlongLines(scratch.white.data(), scratch.alongX.data(), X, Y * Z, g.group,
-                       g.starts.data(), g.firstTap.data(), g.taps.data(), g.offsets.data(),
-                       g.weights.data(), g.starts.size());
+    multiplyAlongLines(scratch.white.data(), scratch.alongX.data(), X, Y * Z, alongX_);
     // Along y within each z plane (rows of X), then along z (planes of X * Y).
     multiplyAlongRows(scratch.alongX.data(), scratch.white.data(), rows_[1],
                       std::size_t(factors_[1].band), Y, X, Z, X * Y);

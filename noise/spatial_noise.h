@@ -52,7 +52,6 @@ class SpatialNoise {
     // The factor along an axis, in double and before the scaling by sd.
     const CorrelationFactor& factor(int axis) const { return factors_[std::size_t(axis)]; }
 
-  private:
     // The x pass's weights: outputs in groups of `group` neighbours, group g
     // starting at starts[g] (the last moved back to end at the line's end),
     // reading taps from firstTap[g] on; tap k's weights for the group's
@@ -63,6 +62,7 @@ class SpatialNoise {
         std::vector<float> weights;
     };
 
+  private:
     std::array<std::int64_t, 3> dims_;
     std::array<CorrelationFactor, 3> factors_;
     GroupedRows alongX_;
