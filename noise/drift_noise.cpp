@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
 #include "noise/vector_clones.h"
+
+// The tile's vector values pass only between inlined helpers, so the note
+// that their passing differs between instruction sets does not apply.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 
 namespace simtrove::noise {
 
@@ -22,41 +29,40 @@ DriftNoise::DriftNoise(std::size_t T, double tr, double cutoffSeconds, double sd
     : T_(T), functions_(driftFunctionCount(T, tr, cutoffSeconds)) {
     weightSd_ = functions_ > 0 ? sd * std::sqrt(2.0 / double(functions_)) : 0.0;
     basis_.resize(functions_ * T_);
-    for (std::size_t k = 1; k <= functions_; ++k)
-        for (std::size_t t = 0; t < T_; ++t)
-            basis_[(k - 1) * T_ + t] =
+    for (std::size_t t = 0; t < T_; ++t)
+        for (std::size_t k = 1; k <= functions_; ++k)
+            basis_[t * functions_ + (k - 1)] =
                 std::cos(std::numbers::pi * double(k) * (double(t) + 0.5) / double(T_));
 }
 
 void DriftNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out,
                           double* scratch) const {
     standardNormals({seed, Component::Drift, voxel}, 0, scratch, functions_);
-    for (std::size_t t = 0; t < T_; ++t) out[t] = 0.0;
-    for (std::size_t k = 0; k < functions_; ++k) {
-        const double w = weightSd_ * scratch[k];
-        const double* f = basis_.data() + k * T_;
-        for (std::size_t t = 0; t < T_; ++t) out[t] += w * f[t];
-    }
+    for (std::size_t k = 0; k < functions_; ++k) scratch[k] *= weightSd_;
+    for (std::size_t t = 0; t < T_; ++t) out[t] = valueAt(t, scratch);
+}
+
+void DriftNoise::tileWeights(std::uint64_t seed, std::uint64_t firstVoxel, double* weights,
+                             std::vector<float>& scratch) const {
+    scratch.resize(std::max<std::size_t>(functions_, 1) * kTileLanes);
+    standardNormalTile({seed, Component::Drift, firstVoxel}, scratch.data(), functions_);
+    for (std::size_t i = 0; i < functions_ * kTileLanes; ++i)
+        weights[i] = weightSd_ * double(scratch[i]);
 }
 
 SIMTROVE_VECTOR_CLONES
 void DriftNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
                               std::vector<float>& scratch, std::vector<double>& weights) const {
-    constexpr std::size_t L = kTileLanes;
-    scratch.resize(std::max<std::size_t>(functions_, 1) * L);
-    standardNormalTile({seed, Component::Drift, firstVoxel}, scratch.data(), functions_);
-    weights.resize(functions_ * L);
-    for (std::size_t i = 0; i < functions_ * L; ++i) weights[i] = weightSd_ * double(scratch[i]);
-    // Each volume's sums in registers, the functions added in generate()'s order.
+    // The tile's lanes as one value, read where the heap put them (which may
+    // be less aligned than the value itself).
+    typedef double Lanes
+        __attribute__((vector_size(kTileLanes * sizeof(double)), aligned(8), may_alias));
+    weights.resize(functions_ * kTileLanes);
+    tileWeights(seed, firstVoxel, weights.data(), scratch);
+    const Lanes* w = reinterpret_cast<const Lanes*>(weights.data());  // one value per function
     for (std::size_t t = 0; t < T_; ++t) {
-        double row[L] = {};
-        for (std::size_t k = 0; k < functions_; ++k) {
-            const double f = basis_[k * T_ + t];
-            const double* w = weights.data() + k * L;
-#pragma GCC unroll 1
-            for (std::size_t j = 0; j < L; ++j) row[j] += w[j] * f;
-        }
-        for (std::size_t j = 0; j < L; ++j) tile[t * L + j] = row[j];
+        const Lanes row = valueAt(t, w);
+        std::memcpy(tile + t * kTileLanes, &row, sizeof row);
     }
 }
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "noise/vector_clones.h"
+
 namespace simtrove::noise {
 
 // K: the number of cosine functions with period longer than cutoffSeconds.
@@ -28,10 +30,27 @@ class DriftNoise {
     void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
                       std::vector<float>& scratch, std::vector<double>& weights) const;
 
+    // The weights of the kTileLanes voxels firstVoxel ..: function k's for
+    // voxel j at weights[k * kTileLanes + j] (K * kTileLanes doubles; scratch:
+    // as many floats).
+    void tileWeights(std::uint64_t seed, std::uint64_t firstVoxel, double* weights,
+                     std::vector<float>& scratch) const;
+
+    // Volume t's drift of a group of voxels side by side (Lanes: double or a
+    // vector of doubles), function k's weights at w[k]: generate()'s sum,
+    // voxel by voxel.
+    template <typename Lanes>
+    SIMTROVE_INLINE_LANES Lanes valueAt(std::size_t t, const Lanes* w) const {
+        const double* f = basis_.data() + t * functions_;
+        Lanes sum = {};
+        for (std::size_t k = 0; k < functions_; ++k) sum += w[k] * f[k];
+        return sum;
+    }
+
   private:
     std::size_t T_, functions_;
     double weightSd_;
-    std::vector<double> basis_;  // function after function, T values each
+    std::vector<double> basis_;  // volume after volume, the K functions' values
 };
 
 }  // namespace simtrove::noise

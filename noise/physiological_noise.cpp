@@ -1,11 +1,18 @@
 #include "noise/physiological_noise.h"
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
 #include "noise/vector_clones.h"
+
+// The tile's vector values pass only between inlined helpers, so the note
+// that their passing differs between instruction sets does not apply.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 
 namespace simtrove::noise {
 namespace {
@@ -52,29 +59,36 @@ void PhysiologicalNoise::generate(std::uint64_t seed, std::uint64_t voxel, doubl
     double pairs[4];
     standardNormals({seed, Component::Physiological, voxel}, 0, pairs, 4);
     const Weights w = weights(pairs);
-    for (std::size_t t = 0; t < T_; ++t)
-        out[t] = cardiacSin_[t] * w.cardiacCos + cardiacCos_[t] * w.cardiacSin +
-                 respiratorySin_[t] * w.respiratoryCos + respiratoryCos_[t] * w.respiratorySin;
+    const double lanes[4] = {w.cardiacCos, w.cardiacSin, w.respiratoryCos, w.respiratorySin};
+    for (std::size_t t = 0; t < T_; ++t) out[t] = valueAt(t, lanes);
+}
+
+void PhysiologicalNoise::tileWeights(std::uint64_t seed, std::uint64_t firstVoxel,
+                                     double* weights) const {
+    constexpr std::size_t L = kTileLanes;
+    float normals[4 * L];
+    standardNormalTile({seed, Component::Physiological, firstVoxel}, normals, 4);
+    for (std::size_t j = 0; j < L; ++j) {
+        const double pairs[4] = {normals[j], normals[L + j], normals[2 * L + j],
+                                 normals[3 * L + j]};
+        const Weights w = this->weights(pairs);
+        weights[j] = w.cardiacCos, weights[L + j] = w.cardiacSin;
+        weights[2 * L + j] = w.respiratoryCos, weights[3 * L + j] = w.respiratorySin;
+    }
 }
 
 SIMTROVE_VECTOR_CLONES
 void PhysiologicalNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel,
                                       double* tile) const {
-    constexpr std::size_t L = kTileLanes;
-    float normals[4 * L];
-    standardNormalTile({seed, Component::Physiological, firstVoxel}, normals, 4);
-    double cc[L], cs[L], rcos[L], rsin[L];
-    for (std::size_t j = 0; j < L; ++j) {
-        const double pairs[4] = {normals[j], normals[L + j], normals[2 * L + j],
-                                 normals[3 * L + j]};
-        const Weights w = weights(pairs);
-        cc[j] = w.cardiacCos, cs[j] = w.cardiacSin, rcos[j] = w.respiratoryCos,
-        rsin[j] = w.respiratorySin;
+    typedef double Lanes __attribute__((vector_size(kTileLanes * sizeof(double))));
+    double weights[4 * kTileLanes];
+    tileWeights(seed, firstVoxel, weights);
+    Lanes w[4];
+    std::memcpy(w, weights, sizeof w);
+    for (std::size_t t = 0; t < T_; ++t) {
+        const Lanes row = valueAt(t, w);
+        std::memcpy(tile + t * kTileLanes, &row, sizeof row);
     }
-    for (std::size_t t = 0; t < T_; ++t)
-        for (std::size_t j = 0; j < L; ++j)
-            tile[t * L + j] = cardiacSin_[t] * cc[j] + cardiacCos_[t] * cs[j] +
-                              respiratorySin_[t] * rcos[j] + respiratoryCos_[t] * rsin[j];
 }
 
 }  // namespace simtrove::noise

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "noise/vector_clones.h"
+
 namespace simtrove::noise {
 
 // The frequency in Hz at which f appears when sampled every tr seconds, in [0, 1 / (2 tr)].
@@ -27,6 +29,20 @@ class PhysiologicalNoise {
     // The same for the kTileLanes voxels firstVoxel .. side by side, voxel j's
     // value at t in tile[t * kTileLanes + j], bit for bit.
     void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile) const;
+
+    // The weights of the kTileLanes voxels firstVoxel ..: weights[m *
+    // kTileLanes + j] for voxel j, m = 0 .. 3 the cardiac sine's and cosine's,
+    // the respiratory sine's and cosine's.
+    void tileWeights(std::uint64_t seed, std::uint64_t firstVoxel, double* weights) const;
+
+    // Volume t's value of a group of voxels side by side (Lanes: double or a
+    // vector of doubles) with the weights w[0 .. 3] (tileWeights' order):
+    // generate()'s sum, voxel by voxel.
+    template <typename Lanes>
+    SIMTROVE_INLINE_LANES Lanes valueAt(std::size_t t, const Lanes* w) const {
+        return cardiacSin_[t] * w[0] + cardiacCos_[t] * w[1] + respiratorySin_[t] * w[2] +
+               respiratoryCos_[t] * w[3];
+    }
 
   private:
     // The amplitudes of the four tabulated functions for one voxel's pair of normals.

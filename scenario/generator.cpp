@@ -222,7 +222,9 @@ struct BlockSums {
     std::array<double, kNoiseKinds> componentSd{};  // per noise component
     std::vector<double> autocorrelation;            // lags 1 .. p (empty without AR)
     double noiseSd = 0;
-    std::array<double, kNoiseKinds + 1> seconds{};  // per noise component, then signal
+    // Per noise component (its draws and its own work), then the signal, then the
+    // pass that evaluates and adds the terms volume by volume.
+    std::array<double, kNoiseKinds + 2> seconds{};
 };
 
 struct Plan {
@@ -232,7 +234,6 @@ struct Plan {
     std::vector<std::vector<double>> regionAmplitude;  // per region, per volume (signal units)
     std::array<bool, kNoiseKinds> present{};
     bool rician = false;
-    bool singleTerm = false;  // one noise term in the sum (the data come out with it)
     std::optional<noise::ArNoise> ar;
     std::optional<noise::DriftNoise> drift;
     std::optional<noise::PhysiologicalNoise> physiological;
@@ -269,18 +270,6 @@ json fieldFwhm(const std::vector<FieldSums>& volumes, const Scenario& s) {
 // at t in [t * kVoxelBlock + j], so that every step runs over the voxels in
 // the vector units and every volume receives the block's voxels as one run.
 constexpr std::size_t kTileWidth = std::size_t(kVoxelBlock);
-
-struct TileScratch {
-    std::vector<double> acc, values, rician, weights;
-    std::vector<float> signal, component, floats;
-    std::vector<float> data;  // a chunk's data, volume after volume (see storeChunk)
-    void prepare(std::size_t T, std::size_t blocks) {
-        if (acc.size() == T * kTileWidth) return;  // once per worker
-        acc.resize(T * kTileWidth), values.resize(T * kTileWidth), rician.resize(T * kTileWidth);
-        signal.resize(T * kTileWidth), component.resize(T * kTileWidth);
-        data.resize(blocks * T * kTileWidth);
-    }
-};
 
 // Blocks per chunk of work: the chunk's data tiles stay within about 1 MiB
 // (the second-level cache), at most 32 blocks (512 voxels).
@@ -338,6 +327,9 @@ struct TileOutputs {
 // registers instead of going through memory at every step.
 typedef double Doubles8 __attribute__((vector_size(64)));
 typedef float Floats8 __attribute__((vector_size(32)));
+// Eight lanes in memory on the heap, which guarantees less than the vector's
+// own alignment.
+typedef double Doubles8InMemory __attribute__((vector_size(64), aligned(8), may_alias));
 constexpr std::size_t kHalf = 8;
 static_assert(kTileWidth == 2 * kHalf);
 
@@ -536,74 +528,116 @@ void setFieldCounts(const Scenario& s, FieldSums& f) {
             }
 }
 
-// How a component enters the sum: added, as its first term after the signal
-// (acc = signal + component, so the sum needs no pass of its own to start),
-// or not at all (Rician's, which is not a term of the sum); with Whole it is
-// the only term, and the data come out of the same pass.
-enum class Sum { Add, Start, Whole, Apart };
+struct TileScratch {
+    std::vector<double> acc, values, rician, weights;  // acc, rician: Rician noise's
+    std::vector<double> driftLanes;  // per half, each drift function's eight weights
+    std::vector<float> signal, normals, field, floats;
+    std::array<std::vector<float>, kNoiseKinds> kept;  // each term's values as stored
+    std::vector<float> data;  // a chunk's data, volume after volume (see storeChunk)
+    void prepare(std::size_t T, std::size_t blocks) {
+        const std::size_t n = T * kTileWidth;
+        if (acc.size() == n) return;  // once per worker
+        acc.resize(n), values.resize(n), rician.resize(n);
+        signal.resize(n), normals.resize(n), field.resize(n);
+        for (std::vector<float>& k : kept) k.resize(n);
+        data.resize(blocks * n);
+    }
+};
 
-// One block's work: its voxels, its tiles (the component c, the sum acc,
-// the signal), where they go, and what is realised.
+// One block's work: its voxels, its tiles (the signal, the sum for Rician
+// noise), where they go, and what is realised.
 struct TileWork {
     std::size_t T, V, v0, count;  // volumes, the grid's voxels, the block's first, its voxels
     bool inside[kTileWidth];
-    float* c;
     double* acc;
     const float* signal;
     float* data;         // volume t's 16 values at data + t * stride
     std::size_t stride;  // the chunk's voxels (see storeChunk)
     const TileOutputs& out;
     BlockSums& bs;
-    LaneMoments noise;     // of the data minus the signal
-    bool started = false;  // acc holds the signal and the components so far
-    bool done = false;     // the data are made
+    LaneMoments noise;  // of the data minus the signal
 };
 
-// The component (values, times scale when `scaled`) into c as float: into
-// the data's sum, its realised sd, and its own array when kept.
-template <Sum mode, bool scaled, typename Source>
-SIMTROVE_INLINE_LANES LaneMoments takeComponent(TileWork& w, int k, const Source* values,
-                                                double scale) {
-    LaneMoments m;  // in the same pass as the sum
+// What the block's noise terms are made of, prepared once per block; a term
+// that is absent has a null source.
+struct TermSources {
+    const float* system = nullptr;  // standard normals, times systemSd
+    double systemSd = 0.0;
+    const double* temporal = nullptr;       // the autoregressive values
+    const Doubles8InMemory* drift[2] = {};  // per half: each function's weights
+    Doubles8 physiological[2][4] = {};
+    bool hasPhysiological = false;
+    const float* field = nullptr;  // the field's tile
+    // Where each term's float values go besides (null: nowhere).
+    std::array<float*, kNoiseKinds> keep{};
+    bool rician = false;  // the sum (S) into acc; the data come later
+};
+
+// The signal and every term, volume by volume in registers: each term rounded
+// to float as it is stored, then added in double in the order of generator.h
+// and counted in its moments; the sum rounded once to the data, or kept for
+// Rician noise. Half a tile at a time, so that every sum carried from volume
+// to volume has a register of its own.
+SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, TileWork& w,
+                                    std::array<LaneMoments, kNoiseKinds>& moments) {
+    for (int h = 0; h < 2; ++h) {
+        const std::size_t lane0 = std::size_t(h) * kHalf;
+        Doubles8 sums[kNoiseKinds] = {}, squares[kNoiseKinds] = {};
+        Doubles8 noiseSum = {}, noiseSquares = {};
+        const Doubles8InMemory* drift = src.drift[h];
+        const Doubles8* physiological = src.physiological[h];
+        for (std::size_t t = 0; t < w.T; ++t) {
+            const std::size_t i = t * kTileWidth + lane0;
+            const Doubles8 signal = doubles8(w.signal + i);
+            Doubles8 acc = signal;
+            auto term = [&](int k, Doubles8 value) {
+                const Floats8 stored = __builtin_convertvector(value, Floats8);
+                const Doubles8 x = __builtin_convertvector(stored, Doubles8);
+                acc += x;
+                sums[k] += x, squares[k] += x * x;
+                if (src.keep[std::size_t(k)]) store8(src.keep[std::size_t(k)] + i, stored);
+            };
+            if (src.system) term(kSystem, doubles8(src.system + i) * src.systemSd);
+            if (src.temporal) term(kTemporal, doubles8(src.temporal + i));
+            if (drift) term(kDrift, plan.drift->valueAt(t, drift));
+            if (src.hasPhysiological)
+                term(kPhysiological, plan.physiological->valueAt(t, physiological));
+            if (src.field) term(kSpatial, doubles8(src.field + i));
+            if (src.rician) {
+                store8(w.acc + i, acc);
+            } else {
+                const Floats8 sample = __builtin_convertvector(acc, Floats8);
+                store8(w.data + t * w.stride + lane0, sample);
+                const Doubles8 noise = __builtin_convertvector(sample, Doubles8) - signal;
+                noiseSum += noise, noiseSquares += noise * noise;
+            }
+        }
+        for (std::size_t k = 0; k < kNoiseKinds; ++k)
+            moments[k].sum[h] = sums[k], moments[k].squares[h] = squares[k];
+        w.noise.sum[h] = noiseSum, w.noise.squares[h] = noiseSquares;
+    }
+}
+
+// Rician system noise on the sum S of the signal and the other terms: the
+// data |S + a + i b|, the component the data minus S.
+void finishRician(const Plan& plan, TileWork& w, TileScratch& scratch, float* component,
+                  LaneMoments& moments) {
+    const std::size_t n = w.T * kTileWidth;
+    double* before = scratch.rician.data();
+    std::copy(w.acc, w.acc + n, before);
+    noise::applyRicianNoiseTile(plan.s.seed, w.v0, plan.s.noise.system->sd, w.acc, scratch.floats,
+                                w.T);
     for (std::size_t t = 0; t < w.T; ++t)
         for (int h = 0; h < 2; ++h) {
             const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
-            Doubles8 v = doubles8(values + i);
-            if constexpr (scaled) v *= scale;
-            const Floats8 stored = __builtin_convertvector(v, Floats8);
-            store8(w.c + i, stored);
-            const Doubles8 x = __builtin_convertvector(stored, Doubles8);
-            if constexpr (mode == Sum::Add) store8(w.acc + i, doubles8(w.acc + i) + x);
-            if constexpr (mode == Sum::Start) store8(w.acc + i, doubles8(w.signal + i) + x);
-            if constexpr (mode == Sum::Whole) {
-                const Doubles8 base = doubles8(w.signal + i);
-                const Floats8 sample = __builtin_convertvector(base + x, Floats8);
-                store8(w.data + t * w.stride + std::size_t(h) * kHalf, sample);
-                w.noise.add(h, __builtin_convertvector(sample, Doubles8) - base);
-            }
-            m.add(h, x);
+            const Floats8 sample = __builtin_convertvector(doubles8(w.acc + i), Floats8);
+            const Doubles8 value = __builtin_convertvector(sample, Doubles8);
+            const Floats8 stored = __builtin_convertvector(value - doubles8(before + i), Floats8);
+            store8(component + i, stored);
+            moments.add(h, __builtin_convertvector(stored, Doubles8));
+            store8(w.data + t * w.stride + std::size_t(h) * kHalf, sample);
+            w.noise.add(h, value - doubles8(w.signal + i));
         }
-    for (std::size_t j = 0; j < kTileWidth; ++j)
-        if (w.inside[j])
-            w.bs.componentSd[std::size_t(k)] += sdOfSums(m.sumOf(j), m.squaresOf(j), w.T);
-    if constexpr (mode == Sum::Whole) w.done = true;
-    if (w.out.noise[std::size_t(k)] && k != kSpatial) {
-        zeroOutsideLanes(w.c, w.T, w.inside);
-        storeTile(w.c, w.T, w.count, w.out.noise[std::size_t(k)]->values.data() + w.v0, w.V);
-    }
-    return m;
-}
-
-// A term of the sum: the first one starts it, or is the whole sum when it is
-// the only one.
-template <bool scaled, typename Source>
-SIMTROVE_INLINE_LANES LaneMoments addComponent(TileWork& w, bool only, int k, const Source* values,
-                                               double scale) {
-    const bool first = !w.started;
-    w.started = true;
-    if (!first) return takeComponent<Sum::Add, scaled>(w, k, values, scale);
-    if (only) return takeComponent<Sum::Whole, scaled>(w, k, values, scale);
-    return takeComponent<Sum::Start, scaled>(w, k, values, scale);
 }
 
 // One block: every component as a tile, summed in double in the order of
@@ -619,20 +653,16 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
                std::size_t(v0),
                std::min(kTileWidth, V - std::size_t(v0)),
                {},
-               scratch.component.data(),
                scratch.acc.data(),
                scratch.signal.data(),
                data,
                dataStride,
                out,
                bs,
-               {},
-               false,
-               false};
+               {}};
     std::size_t insideCount = 0;
     for (std::size_t j = 0; j < w.count; ++j)
         insideCount += w.inside[j] = s.inside(v0 + std::int64_t(j));
-    const std::size_t n = T * kTileWidth;
     const std::uint64_t first = std::uint64_t(v0);
     Stopwatch clock(timings);
 
@@ -640,68 +670,90 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
     signalTile(plan, v0, w.inside, scratch.signal.data());
     clock.addTo(bs.seconds[kNoiseKinds]);
 
-    const bool only = plan.singleTerm;
-    const double systemSd = s.noise.system ? s.noise.system->sd : 0.0;
-    double* values = scratch.values.data();
+    TermSources src;
+    src.rician = plan.rician;
+    for (int k = 0; k < kNoiseKinds; ++k)
+        if (out.noise[std::size_t(k)] && k != kSpatial)
+            src.keep[std::size_t(k)] = scratch.kept[std::size_t(k)].data();
     if (plan.present[kSystem] && !plan.rician) {
         clock.start();
-        noise::standardNormalTile({s.seed, noise::Component::System, first}, w.c, T);
-        addComponent<true>(w, only, kSystem, w.c, systemSd);
+        noise::standardNormalTile({s.seed, noise::Component::System, first}, scratch.normals.data(),
+                                  T);
+        src.system = scratch.normals.data();
+        src.systemSd = s.noise.system->sd;
         clock.addTo(bs.seconds[kSystem]);
     }
     if (plan.ar) {
         clock.start();
-        plan.ar->generateTile(s.seed, first, values, T, scratch.floats);
-        const LaneMoments m = addComponent<false>(w, only, kTemporal, values, 1.0);
-        addTileAutocorrelations(w.c, T, m, w.inside, bs.autocorrelation);
+        plan.ar->generateTile(s.seed, first, scratch.values.data(), T, scratch.floats);
+        src.temporal = scratch.values.data();
+        src.keep[kTemporal] = scratch.kept[kTemporal].data();  // for its autocorrelations
         clock.addTo(bs.seconds[kTemporal]);
     }
-    if (plan.drift) {
+    if (plan.drift && plan.drift->functions() > 0) {
         clock.start();
-        plan.drift->generateTile(s.seed, first, values, scratch.floats, scratch.weights);
-        addComponent<false>(w, only, kDrift, values, 1.0);
+        const std::size_t K = plan.drift->functions();
+        scratch.weights.resize(K * kTileWidth);
+        plan.drift->tileWeights(s.seed, first, scratch.weights.data(), scratch.floats);
+        scratch.driftLanes.resize(2 * K * kHalf);
+        for (std::size_t h = 0; h < 2; ++h)
+            for (std::size_t k = 0; k < K; ++k)
+                std::copy_n(scratch.weights.data() + k * kTileWidth + h * kHalf, kHalf,
+                            scratch.driftLanes.data() + (h * K + k) * kHalf);
+        for (std::size_t h = 0; h < 2; ++h)
+            src.drift[h] = reinterpret_cast<const Doubles8InMemory*>(scratch.driftLanes.data() +
+                                                                     h * K * kHalf);
         clock.addTo(bs.seconds[kDrift]);
     }
     if (plan.physiological) {
         clock.start();
-        plan.physiological->generateTile(s.seed, first, values);
-        addComponent<false>(w, only, kPhysiological, values, 1.0);
+        double weights[4 * kTileWidth];
+        plan.physiological->tileWeights(s.seed, first, weights);
+        for (std::size_t m = 0; m < 4; ++m)
+            for (std::size_t h = 0; h < 2; ++h)
+                src.physiological[h][m] = doubles8(weights + m * kTileWidth + h * kHalf);
+        src.hasPhysiological = true;
         clock.addTo(bs.seconds[kPhysiological]);
     }
     if (plan.spatial) {
+        // Volume by volume from the field in place, in a loop of its own, so
+        // that the reads from far apart overlap.
+        float* tile = scratch.field.data();
         for (std::size_t t = 0; t < T; ++t) {
             const float* from = out.field + t * V + w.v0;
-            std::copy(from, from + w.count, w.c + t * kTileWidth);
-            std::fill(w.c + t * kTileWidth + w.count, w.c + (t + 1) * kTileWidth, 0.0f);
+            std::copy(from, from + w.count, tile + t * kTileWidth);
+            std::fill(tile + t * kTileWidth + w.count, tile + (t + 1) * kTileWidth, 0.0f);
         }
-        addComponent<false>(w, only, kSpatial, w.c, 1.0);
-    }
-    if (!w.started)
-        for (std::size_t i = 0; i < n; ++i) w.acc[i] = double(w.signal[i]);
-    if (plan.rician) {
-        clock.start();
-        double* before = scratch.rician.data();  // S: the sum of all the others
-        std::copy(w.acc, w.acc + n, before);
-        noise::applyRicianNoiseTile(s.seed, first, systemSd, w.acc, scratch.floats, T);
-        for (std::size_t i = 0; i < n; ++i) w.c[i] = float(double(float(w.acc[i])) - before[i]);
-        takeComponent<Sum::Apart, false>(w, kSystem, w.c, 1.0);
-        clock.addTo(bs.seconds[kSystem]);
+        src.field = tile;
     }
 
-    // The data, and what was realised: the sd of the data minus the signal.
-    for (std::size_t t = 0; t < T && !w.done; ++t)
-        for (int h = 0; h < 2; ++h) {
-            const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
-            const Floats8 sample = __builtin_convertvector(doubles8(w.acc + i), Floats8);
-            store8(data + t * dataStride + std::size_t(h) * kHalf, sample);
-            w.noise.add(h, __builtin_convertvector(sample, Doubles8) - doubles8(w.signal + i));
-        }
+    clock.start();
+    std::array<LaneMoments, kNoiseKinds> moments;
+    sumTerms(plan, src, w, moments);
+    if (plan.rician) finishRician(plan, w, scratch, scratch.kept[kSystem].data(), moments[kSystem]);
+    for (int k = 0; k < kNoiseKinds; ++k) {
+        if (!plan.present[std::size_t(k)]) continue;
+        const LaneMoments& m = moments[std::size_t(k)];
+        for (std::size_t j = 0; j < kTileWidth; ++j)
+            if (w.inside[j])
+                bs.componentSd[std::size_t(k)] += sdOfSums(m.sumOf(j), m.squaresOf(j), T);
+    }
+    if (plan.ar)
+        addTileAutocorrelations(scratch.kept[kTemporal].data(), T, moments[kTemporal], w.inside,
+                                bs.autocorrelation);
     for (std::size_t j = 0; j < kTileWidth; ++j)
         if (w.inside[j]) bs.noiseSd += sdOfSums(w.noise.sumOf(j), w.noise.squaresOf(j), T);
     bs.voxels += std::int64_t(insideCount);
 
     zeroOutsideLanes(data, T, w.inside, dataStride);
+    for (int k = 0; k < kNoiseKinds; ++k)
+        if (out.noise[std::size_t(k)] && k != kSpatial) {
+            float* kept = scratch.kept[std::size_t(k)].data();
+            zeroOutsideLanes(kept, T, w.inside);
+            storeTile(kept, T, w.count, out.noise[std::size_t(k)]->values.data() + w.v0, V);
+        }
     if (out.signal) storeTile(w.signal, T, w.count, out.signal + v0, V);
+    clock.addTo(bs.seconds[kNoiseKinds + 1]);
 }
 
 ComponentArray* findComponent(std::vector<ComponentArray>& list, const std::string& name) {
@@ -806,7 +858,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
         for (int k = 0; k < kNoiseKinds; ++k)
             total.componentSd[std::size_t(k)] += bs.componentSd[std::size_t(k)];
         for (std::size_t k = 0; k < lags; ++k) total.autocorrelation[k] += bs.autocorrelation[k];
-        for (std::size_t k = 0; k <= kNoiseKinds; ++k) total.seconds[k] += bs.seconds[k];
+        for (std::size_t k = 0; k < total.seconds.size(); ++k) total.seconds[k] += bs.seconds[k];
     }
     const double n = total.voxels > 0 ? double(total.voxels) : 1.0;
     json components = json::object();
@@ -831,6 +883,7 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
             run.timings.push_back({kNoiseNames[k], k == kSpatial
                                                        ? spatialSeconds
                                                        : total.seconds[std::size_t(k)] / threads});
+    run.timings.push_back({"sum", total.seconds[kNoiseKinds + 1] / threads});
 }
 
 // The plug-in's generator: its noise pass over the volumes in their order,
@@ -930,7 +983,7 @@ void generate(const Scenario& s, const GenerateOptions& options, SimulatedRun& r
     run.events = s.design.protocol;
 
     const std::vector<double> hrf = simulation::twoGammaHrf(s.tr);
-    Plan plan{s, placeRegions(s), buildDesign(s, hrf), {}, {}, false, false, {}, {}, {}, {}};
+    Plan plan{s, placeRegions(s), buildDesign(s, hrf), {}, {}, false, {}, {}, {}, {}};
     for (std::size_t r = 0; r < s.regions.size(); ++r) {
         const std::vector<float> p = regionPredictor(s, r, plan.design, hrf);
         const double height = s.regions[r].percent / 100.0 * s.baseline;
@@ -942,9 +995,6 @@ void generate(const Scenario& s, const GenerateOptions& options, SimulatedRun& r
     plan.present = {bool(n.system), bool(n.temporal), bool(n.drift), bool(n.physiological),
                     bool(n.spatial)};
     plan.rician = n.system && n.system->distribution == SystemDistribution::Rician;
-    int terms = 0;
-    for (int k = 0; k < kNoiseKinds; ++k) terms += plan.present[std::size_t(k)];
-    plan.singleTerm = terms == 1 && !plan.rician;
     const std::size_t T = std::size_t(s.timePoints);
     if (n.temporal) plan.ar.emplace(n.temporal->ar, n.temporal->sd);
     if (n.drift) plan.drift.emplace(T, s.tr, n.drift->cutoffSeconds, n.drift->sd);

@@ -79,7 +79,9 @@ struct SimulatedRun {
     std::vector<formats::Predictor> design;  // one HRF-convolved predictor per condition
     formats::Protocol events;                // the design's conditions, in volumes
     nlohmann::json realised;
-    // Generation time per component (with options.timings), then "total" (always).
+    // Generation time per component (with options.timings): "signal", each
+    // noise component's own work, "sum" (the terms evaluated at each volume and
+    // added); then "total" (always).
     std::vector<PhaseTiming> timings;
 };
 
