@@ -53,13 +53,10 @@ void DriftNoise::tileWeights(std::uint64_t seed, std::uint64_t firstVoxel, doubl
 SIMTROVE_VECTOR_CLONES
 void DriftNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
                               std::vector<float>& scratch, std::vector<double>& weights) const {
-    // The tile's lanes as one value, read where the heap put them (which may
-    // be less aligned than the value itself).
-    typedef double Lanes
-        __attribute__((vector_size(kTileLanes * sizeof(double)), aligned(8), may_alias));
-    weights.resize(functions_ * kTileLanes);
-    tileWeights(seed, firstVoxel, weights.data(), scratch);
-    const Lanes* w = reinterpret_cast<const Lanes*>(weights.data());  // one value per function
+    typedef double Lanes __attribute__((vector_size(kTileLanes * sizeof(double))));
+    double* aligned = alignedDoubles(weights, functions_ * kTileLanes, sizeof(Lanes));
+    tileWeights(seed, firstVoxel, aligned, scratch);
+    const Lanes* w = reinterpret_cast<const Lanes*>(aligned);  // one value per function
     for (std::size_t t = 0; t < T_; ++t) {
         const Lanes row = valueAt(t, w);
         std::memcpy(tile + t * kTileLanes, &row, sizeof row);

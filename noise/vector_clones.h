@@ -18,3 +18,22 @@
 #else
 #define SIMTROVE_INLINE_LANES inline
 #endif
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace simtrove::noise {
+
+// Vector values in memory from the heap, which aligns less than a vector value
+// needs: `count` doubles at an address aligned to `alignment` bytes within
+// `storage` (resized to fit). Never pass a less-aligned vector type to a
+// template instead: the alignment attribute is dropped from template arguments.
+inline double* alignedDoubles(std::vector<double>& storage, std::size_t count,
+                              std::size_t alignment) {
+    storage.resize(count + alignment / sizeof(double));
+    const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(storage.data());
+    return storage.data() + (alignment - at % alignment) % alignment / sizeof(double);
+}
+
+}  // namespace simtrove::noise

@@ -327,9 +327,6 @@ struct TileOutputs {
 // registers instead of going through memory at every step.
 typedef double Doubles8 __attribute__((vector_size(64)));
 typedef float Floats8 __attribute__((vector_size(32)));
-// Eight lanes in memory on the heap, which guarantees less than the vector's
-// own alignment.
-typedef double Doubles8InMemory __attribute__((vector_size(64), aligned(8), may_alias));
 constexpr std::size_t kHalf = 8;
 static_assert(kTileWidth == 2 * kHalf);
 
@@ -530,7 +527,7 @@ void setFieldCounts(const Scenario& s, FieldSums& f) {
 
 struct TileScratch {
     std::vector<double> acc, values, rician, weights;  // acc, rician: Rician noise's
-    std::vector<double> driftLanes;  // per half, each drift function's eight weights
+    std::vector<double> driftLanes;  // per half, each drift function's eight weights (aligned)
     std::vector<float> signal, normals, field, floats;
     std::array<std::vector<float>, kNoiseKinds> kept;  // each term's values as stored
     std::vector<float> data;  // a chunk's data, volume after volume (see storeChunk)
@@ -563,8 +560,8 @@ struct TileWork {
 struct TermSources {
     const float* system = nullptr;  // standard normals, times systemSd
     double systemSd = 0.0;
-    const double* temporal = nullptr;       // the autoregressive values
-    const Doubles8InMemory* drift[2] = {};  // per half: each function's weights
+    const double* temporal = nullptr;  // the autoregressive values
+    const Doubles8* drift[2] = {};     // per half: each function's weights
     Doubles8 physiological[2][4] = {};
     bool hasPhysiological = false;
     const float* field = nullptr;  // the field's tile
@@ -584,7 +581,7 @@ SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, Ti
         const std::size_t lane0 = std::size_t(h) * kHalf;
         Doubles8 sums[kNoiseKinds] = {}, squares[kNoiseKinds] = {};
         Doubles8 noiseSum = {}, noiseSquares = {};
-        const Doubles8InMemory* drift = src.drift[h];
+        const Doubles8* drift = src.drift[h];
         const Doubles8* physiological = src.physiological[h];
         for (std::size_t t = 0; t < w.T; ++t) {
             const std::size_t i = t * kTileWidth + lane0;
@@ -695,14 +692,13 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
         const std::size_t K = plan.drift->functions();
         scratch.weights.resize(K * kTileWidth);
         plan.drift->tileWeights(s.seed, first, scratch.weights.data(), scratch.floats);
-        scratch.driftLanes.resize(2 * K * kHalf);
+        double* lanes = noise::alignedDoubles(scratch.driftLanes, 2 * K * kHalf, sizeof(Doubles8));
         for (std::size_t h = 0; h < 2; ++h)
             for (std::size_t k = 0; k < K; ++k)
                 std::copy_n(scratch.weights.data() + k * kTileWidth + h * kHalf, kHalf,
-                            scratch.driftLanes.data() + (h * K + k) * kHalf);
+                            lanes + (h * K + k) * kHalf);
         for (std::size_t h = 0; h < 2; ++h)
-            src.drift[h] = reinterpret_cast<const Doubles8InMemory*>(scratch.driftLanes.data() +
-                                                                     h * K * kHalf);
+            src.drift[h] = reinterpret_cast<const Doubles8*>(lanes + h * K * kHalf);
         clock.addTo(bs.seconds[kDrift]);
     }
     if (plan.physiological) {
@@ -719,6 +715,11 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
         // Volume by volume from the field in place, in a loop of its own, so
         // that the reads from far apart overlap.
         float* tile = scratch.field.data();
+        // The next block's values on their way meanwhile: each volume's lie
+        // a page or more apart, where the processor's own prefetching stops.
+        if (w.v0 + 2 * kTileWidth <= V)
+            for (std::size_t t = 0; t < T; ++t)
+                __builtin_prefetch(out.field + t * V + w.v0 + kTileWidth);
         for (std::size_t t = 0; t < T; ++t) {
             const float* from = out.field + t * V + w.v0;
             std::copy(from, from + w.count, tile + t * kTileWidth);
