@@ -720,10 +720,16 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
         if (w.v0 + 2 * kTileWidth <= V)
             for (std::size_t t = 0; t < T; ++t)
                 __builtin_prefetch(out.field + t * V + w.v0 + kTileWidth);
-        for (std::size_t t = 0; t < T; ++t) {
-            const float* from = out.field + t * V + w.v0;
-            std::copy(from, from + w.count, tile + t * kTileWidth);
-            std::fill(tile + t * kTileWidth + w.count, tile + (t + 1) * kTileWidth, 0.0f);
+        if (w.count == kTileWidth) {  // a copy of known length, which needs no call
+            for (std::size_t t = 0; t < T; ++t)
+                std::memcpy(tile + t * kTileWidth, out.field + t * V + w.v0,
+                            sizeof(float) * kTileWidth);
+        } else {  // the grid's last block, its lanes beyond the grid 0
+            for (std::size_t t = 0; t < T; ++t) {
+                const float* from = out.field + t * V + w.v0;
+                std::copy(from, from + w.count, tile + t * kTileWidth);
+                std::fill(tile + t * kTileWidth + w.count, tile + (t + 1) * kTileWidth, 0.0f);
+            }
         }
         src.field = tile;
     }
@@ -822,14 +828,16 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
     const TileOutputs outputs{run.data.data(), signalArray ? signalArray->values.data() : nullptr,
                               noiseArrays, field};
 
-    // Chunks of whole blocks, so that threads never share the cache lines of
-    // the volumes they write.
+    // Chunks of whole blocks, so that threads share few of the cache lines of
+    // the volumes they write (only where a chunk ends within a line).
     const std::int64_t chunk = blocksPerChunk(TT);
     // Streaming stores pay on large data in memory an earlier run had, not on
     // lines the field pass just read, nor (measured: 2 to 3 times slower) on
     // pages the zero-fill has only just brought in.
-    const bool streamed = reused && samples * sizeof(float) >= (std::size_t(64) << 20) &&
-                          !(plan.spatial && field == run.data.data());
+    // The field in the data: each block's data go straight over the field
+    // values it has just read, in lines still in the cache.
+    const bool inPlace = plan.spatial && field == run.data.data();
+    const bool streamed = reused && samples * sizeof(float) >= (std::size_t(64) << 20) && !inPlace;
     const std::size_t stride = std::size_t(chunk) * kTileWidth;
     parallelFor(blocks, chunk, threads,
                 [&](std::int64_t begin, std::int64_t end, int worker) {
@@ -839,13 +847,23 @@ void generatePhilox(const Plan& plan, const GenerateOptions& options, SimulatedR
                         BlockSums& bs = sums[std::size_t(b)];
                         bs.filled = true;
                         bs.autocorrelation.assign(lags, 0.0);
-                        float* rows = w.data.data() + std::size_t(b - begin) * kTileWidth;
-                        generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, rows,
-                                     stride, bs);
+                        const std::size_t v0 = std::size_t(b * kVoxelBlock);
+                        if (inPlace && v0 + kTileWidth <= std::size_t(V)) {
+                            generateTile(plan, b * kVoxelBlock, options.timings, outputs, w,
+                                         run.data.data() + v0, std::size_t(V), bs);
+                        } else {
+                            float* rows = w.data.data() + std::size_t(b - begin) * kTileWidth;
+                            generateTile(plan, b * kVoxelBlock, options.timings, outputs, w, rows,
+                                         stride, bs);
+                            if (inPlace)  // the grid's last block, short of a whole one
+                                storeChunk(rows, stride, std::size_t(V) - v0, TT, v0,
+                                           std::size_t(V), run.data.data(), false);
+                        }
                     }
                     const std::size_t v0 = std::size_t(begin * kVoxelBlock);
-                    storeChunk(w.data.data(), stride, std::min(stride, std::size_t(V) - v0), TT, v0,
-                               std::size_t(V), run.data.data(), streamed);
+                    if (!inPlace)
+                        storeChunk(w.data.data(), stride, std::min(stride, std::size_t(V) - v0), TT,
+                                   v0, std::size_t(V), run.data.data(), streamed);
                 },
                 {&options.progress, plan.spatial ? 0.5 : 0.0, plan.spatial ? 0.5 : 1.0});
 
