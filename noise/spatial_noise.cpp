@@ -38,8 +38,8 @@ double kernelReach(double sigma) {
 }
 
 // Every output below is a sum built from 0 over its terms in column order, in
-// registers, and stored once. Terms of weight 0 (the x pass's groups read a
-// few beyond each output's band) add nothing, so grouping never changes a bit.
+// registers, and stored once. Terms of weight 0 (the x pass's columns before a
+// line's start) add nothing, so the grouping never changes a bit.
 
 // Along y or z: outputs target[0 .. count) whose term k reads source[k * step
 // ..] with the scalar weight w[k]; `lanes` neighbouring outputs at once,
@@ -122,60 +122,69 @@ void multiplyAlongRows(const float* in, float* out, const std::vector<float>& ro
         }
 }
 
-// Along x: a group of G neighbouring outputs of `lines` lines (`stride`
-// apart), term k of output j weighted by w[k * G + j]; the G outputs of a
-// line are one vector value.
+// Along x, by the factor's diagonals: G neighbouring outputs of `lines` lines
+// (X apart), each line's G outputs one vector value; the term of column x - d
+// weighted by diagonals[d * X + x], d from `band` down to 0 (column order).
+// Columns before a line's start have weight 0; they read the line before, or
+// the padding before the first.
 template <std::size_t G, std::size_t lines>
-SIMTROVE_INLINE_LANES void sumGroup(const float* in, float* out, std::size_t stride, const float* w,
-                                    std::size_t taps) {
+SIMTROVE_INLINE_LANES void sumDiagonals(const float* in, float* out, std::size_t X,
+                                        const float* diagonals, std::size_t band) {
     if constexpr (G == 1) {
         for (std::size_t l = 0; l < lines; ++l) {
             float sum = 0.0f;
-            for (std::size_t k = 0; k < taps; ++k) sum += w[k] * in[l * stride + k];
-            out[l * stride] = sum;
+            for (std::size_t d = band + 1; d-- > 0;) sum += diagonals[d * X] * in[l * X - d];
+            out[l * X] = sum;
         }
     } else {
         using Floats = typename GroupOf<G>::Floats;
         Floats sum[lines] = {};
-        for (std::size_t k = 0; k < taps; ++k) {
-            Floats wk;
-            std::memcpy(&wk, w + k * G, sizeof wk);
-            for (std::size_t l = 0; l < lines; ++l) sum[l] += wk * in[l * stride + k];
+        for (std::size_t d = band + 1; d-- > 0;) {
+            Floats w;
+            std::memcpy(&w, diagonals + d * X, sizeof w);
+            for (std::size_t l = 0; l < lines; ++l) {
+                Floats x;
+                std::memcpy(&x, in + l * X - d, sizeof x);
+                sum[l] += w * x;
+            }
         }
-        for (std::size_t l = 0; l < lines; ++l)
-            std::memcpy(out + l * stride, &sum[l], sizeof sum[l]);
+        for (std::size_t l = 0; l < lines; ++l) std::memcpy(out + l * X, &sum[l], sizeof sum[l]);
     }
 }
 
-// `lines` lines of X values along x, `together` at once.
+// `together` lines at once, in groups of G along x (a last group that would be
+// short moved back to end at X: the outputs it computes again come out the same).
 template <std::size_t G, std::size_t together>
-SIMTROVE_INLINE_LANES void sumGroups(const float* in, float* out, std::size_t X,
-                                     const SpatialNoise::GroupedRows& g) {
-    for (std::size_t n = 0; n < g.starts.size(); ++n)
-        sumGroup<G, together>(in + g.firstTap[n], out + g.starts[n], X,
-                              g.weights.data() + g.offsets[n], g.taps[n]);
+SIMTROVE_INLINE_LANES void sumLines(const float* in, float* out, std::size_t X,
+                                    const float* diagonals, std::size_t band) {
+    for (std::size_t n = 0; n < X; n += G) {
+        const std::size_t at = n + G <= X ? n : X - G;
+        sumDiagonals<G, together>(in + at, out + at, X, diagonals + at, band);
+    }
 }
 
 template <std::size_t G>
 SIMTROVE_INLINE_LANES void multiplyAlongLinesIn(const float* in, float* out, std::size_t X,
-                                                std::size_t lines,
-                                                const SpatialNoise::GroupedRows& g) {
+                                                std::size_t lines, const float* diagonals,
+                                                std::size_t band) {
     constexpr std::size_t kLinesTogether = 4;  // independent sums overlap
     std::size_t line = 0;
     for (; line + kLinesTogether <= lines; line += kLinesTogether)
-        sumGroups<G, kLinesTogether>(in + line * X, out + line * X, X, g);
-    for (; line < lines; ++line) sumGroups<G, 1>(in + line * X, out + line * X, X, g);
+        sumLines<G, kLinesTogether>(in + line * X, out + line * X, X, diagonals, band);
+    for (; line < lines; ++line) sumLines<G, 1>(in + line * X, out + line * X, X, diagonals, band);
 }
 
 SIMTROVE_VECTOR_CLONES
 void multiplyAlongLines(const float* in, float* out, std::size_t X, std::size_t lines,
-                        const SpatialNoise::GroupedRows& g) {
-    auto with = [&](auto G) { multiplyAlongLinesIn<decltype(G)::value>(in, out, X, lines, g); };
-    if (g.group == 16)
+                        const float* diagonals, std::size_t band) {
+    auto with = [&](auto G) {
+        multiplyAlongLinesIn<decltype(G)::value>(in, out, X, lines, diagonals, band);
+    };
+    if (X >= 16)
         with(std::integral_constant<std::size_t, 16>{});
-    else if (g.group == 8)
+    else if (X >= 8)
         with(std::integral_constant<std::size_t, 8>{});
-    else if (g.group == 4)
+    else if (X >= 4)
         with(std::integral_constant<std::size_t, 4>{});
     else
         with(std::integral_constant<std::size_t, 1>{});
@@ -196,7 +205,8 @@ double spatialScratchFloats(std::array<std::int64_t, 3> dims, std::array<double,
         const double radius = kernelReach(sigmaVoxels(fwhmMm[a], voxelMm[a]));
         setup = std::max(setup, 2.0 * correlationFactorDoubles(double(dims[a]), radius));
     }
-    return std::max(setup, 2.0 * double(dims[0]) * double(dims[1]) * double(dims[2]));
+    return std::max(setup, 2.0 * double(dims[0]) * double(dims[1]) * double(dims[2]) +
+                               double(dims[0]) * double(dims[0]));
 }
 
 double spatialSetupOperations(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
@@ -219,38 +229,30 @@ SpatialNoise::SpatialNoise(std::array<std::int64_t, 3> dims, std::array<double, 
         factors_[a] = correlationFactor(dims[a], kernel);
         rows_[a] = floatRows(factors_[a], a == 2 ? sd : 1.0);
     }
-    // Groups along x as wide as a vector where the band is wide enough to
-    // fill them, narrower where most of their terms would be 0.
+    // The x factor by diagonals: L[x][x - d] at diagonals_[d * X + x].
     const std::size_t X = std::size_t(dims[0]), band = std::size_t(factors_[0].band);
-    GroupedRows& g = alongX_;
-    g.group = X >= 16 && band >= 4 ? 16 : X >= 8 ? 8 : X >= 4 ? 4 : 1;
-    for (std::size_t n = 0; n < X; n += g.group) {
-        const std::size_t at = n + g.group <= X ? n : X - g.group;
-        const std::size_t first = at > band ? at - band : 0, last = at + g.group - 1;
-        g.starts.push_back(at);
-        g.firstTap.push_back(first);
-        g.taps.push_back(last - first + 1);
-        g.offsets.push_back(g.weights.size());
-        for (std::size_t k = first; k <= last; ++k)
-            for (std::size_t j = 0; j < g.group; ++j)
-                g.weights.push_back(float(factors_[0].at(std::int64_t(at + j), std::int64_t(k))));
-    }
+    diagonals_.assign((band + 1) * X, 0.0f);
+    for (std::size_t d = 0; d <= band; ++d)
+        for (std::size_t x = 0; x < X; ++x)
+            diagonals_[d * X + x] = rows_[0][x * (band + 1) + band - d];
 }
 
 void SpatialNoise::generate(std::uint64_t seed, std::uint64_t volume, float* out,
                             Scratch& scratch) const {
     const std::size_t X = std::size_t(dims_[0]), Y = std::size_t(dims_[1]),
                       Z = std::size_t(dims_[2]);
-    scratch.white.resize(X * Y * Z);
+    // The x pass reads up to `band` columns before a line's start (of weight
+    // 0): before the first line, padding of zeros.
+    const std::size_t pad = std::size_t(factors_[0].band);
+    scratch.white.resize(pad + X * Y * Z);
     scratch.alongX.resize(X * Y * Z);
-    standardNormals({seed, Component::Spatial, volume}, 0, scratch.white.data(),
-                    scratch.white.size());
-    multiplyAlongLines(scratch.white.data(), scratch.alongX.data(), X, Y * Z, alongX_);
+    float* white = scratch.white.data() + pad;
+    standardNormals({seed, Component::Spatial, volume}, 0, white, X * Y * Z);
+    multiplyAlongLines(white, scratch.alongX.data(), X, Y * Z, diagonals_.data(), pad);
     // Along y within each z plane (rows of X), then along z (planes of X * Y).
-    multiplyAlongRows(scratch.alongX.data(), scratch.white.data(), rows_[1],
-                      std::size_t(factors_[1].band), Y, X, Z, X * Y);
-    multiplyAlongRows(scratch.white.data(), out, rows_[2], std::size_t(factors_[2].band), Z, X * Y,
-                      1, 0);
+    multiplyAlongRows(scratch.alongX.data(), white, rows_[1], std::size_t(factors_[1].band), Y, X,
+                      Z, X * Y);
+    multiplyAlongRows(white, out, rows_[2], std::size_t(factors_[2].band), Z, X * Y, 1, 0);
 }
 
 }  // namespace simtrove::noise

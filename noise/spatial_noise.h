@@ -26,8 +26,8 @@ namespace simtrove::noise {
 
 // Floats of working memory a field on a grid of `dims` needs: the largest
 // axis's factorisation while it is set up, or the two volumes each generating
-// thread keeps, whichever is larger; counted in double, since a wide kernel
-// overflows 64-bit counts.
+// thread keeps with the x factor by diagonals, whichever is larger; counted in
+// double, since a wide kernel overflows 64-bit counts.
 double spatialScratchFloats(std::array<std::int64_t, 3> dims, std::array<double, 3> voxelMm,
                             std::array<double, 3> fwhmMm);
 
@@ -52,20 +52,10 @@ class SpatialNoise {
     // The factor along an axis, in double and before the scaling by sd.
     const CorrelationFactor& factor(int axis) const { return factors_[std::size_t(axis)]; }
 
-    // The x pass's weights: outputs in groups of `group` neighbours, group g
-    // starting at starts[g] (the last moved back to end at the line's end),
-    // reading taps from firstTap[g] on; tap k's weights for the group's
-    // outputs side by side at weights[offsets[g] + k * group].
-    struct GroupedRows {
-        std::size_t group = 1;
-        std::vector<std::size_t> starts, firstTap, taps, offsets;
-        std::vector<float> weights;
-    };
-
   private:
     std::array<std::int64_t, 3> dims_;
     std::array<CorrelationFactor, 3> factors_;
-    GroupedRows alongX_;
+    std::vector<float> diagonals_;            // the x factor by diagonals (see generate())
     std::array<std::vector<float>, 3> rows_;  // in float, the z factor times sd
 };
 
