@@ -335,10 +335,15 @@ SIMTROVE_INLINE_LANES Doubles8 doubles8(const double* p) {
     std::memcpy(&v, p, sizeof v);
     return v;
 }
+// Float lanes to double, written lane by lane: GCC 12 turns this into one
+// conversion of the whole value, but __builtin_convertvector into two halves.
+SIMTROVE_INLINE_LANES Doubles8 widen(Floats8 f) {
+    return Doubles8{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+}
 SIMTROVE_INLINE_LANES Doubles8 doubles8(const float* p) {
     Floats8 f;
     std::memcpy(&f, p, sizeof f);
-    return __builtin_convertvector(f, Doubles8);
+    return widen(f);
 }
 SIMTROVE_INLINE_LANES void store8(double* p, Doubles8 v) {
     std::memcpy(p, &v, sizeof v);
@@ -589,7 +594,7 @@ SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, Ti
             Doubles8 acc = signal;
             auto term = [&](int k, Doubles8 value) {
                 const Floats8 stored = __builtin_convertvector(value, Floats8);
-                const Doubles8 x = __builtin_convertvector(stored, Doubles8);
+                const Doubles8 x = widen(stored);
                 acc += x;
                 sums[k] += x, squares[k] += x * x;
                 if (src.keep[std::size_t(k)]) store8(src.keep[std::size_t(k)] + i, stored);
@@ -605,7 +610,7 @@ SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, Ti
             } else {
                 const Floats8 sample = __builtin_convertvector(acc, Floats8);
                 store8(w.data + t * w.stride + lane0, sample);
-                const Doubles8 noise = __builtin_convertvector(sample, Doubles8) - signal;
+                const Doubles8 noise = widen(sample) - signal;
                 noiseSum += noise, noiseSquares += noise * noise;
             }
         }
@@ -628,10 +633,10 @@ void finishRician(const Plan& plan, TileWork& w, TileScratch& scratch, float* co
         for (int h = 0; h < 2; ++h) {
             const std::size_t i = t * kTileWidth + std::size_t(h) * kHalf;
             const Floats8 sample = __builtin_convertvector(doubles8(w.acc + i), Floats8);
-            const Doubles8 value = __builtin_convertvector(sample, Doubles8);
+            const Doubles8 value = widen(sample);
             const Floats8 stored = __builtin_convertvector(value - doubles8(before + i), Floats8);
             store8(component + i, stored);
-            moments.add(h, __builtin_convertvector(stored, Doubles8));
+            moments.add(h, widen(stored));
             store8(w.data + t * w.stride + std::size_t(h) * kHalf, sample);
             w.noise.add(h, value - doubles8(w.signal + i));
         }
