@@ -622,8 +622,8 @@ SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, Ti
 
 // Rician system noise on the sum S of the signal and the other terms: the
 // data |S + a + i b|, the component the data minus S.
-void finishRician(const Plan& plan, TileWork& w, TileScratch& scratch, float* component,
-                  LaneMoments& moments) {
+SIMTROVE_INLINE_LANES void finishRician(const Plan& plan, TileWork& w, TileScratch& scratch,
+                                        float* component, LaneMoments& moments) {
     const std::size_t n = w.T * kTileWidth;
     double* before = scratch.rician.data();
     std::copy(w.acc, w.acc + n, before);
@@ -692,7 +692,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
         src.keep[kTemporal] = scratch.kept[kTemporal].data();  // for its autocorrelations
         clock.addTo(bs.seconds[kTemporal]);
     }
-    if (plan.drift && plan.drift->functions() > 0) {
+    if (plan.drift && plan.drift->functions() > 0) {  // (no function: the drift is 0)
         clock.start();
         const std::size_t K = plan.drift->functions();
         scratch.weights.resize(K * kTileWidth);
