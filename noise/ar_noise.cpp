@@ -3,9 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "noise/normal_transform.h"
 #include "noise/vector_clones.h"
+
+// The tile's vector values pass only between inlined helpers, so the note
+// that their passing differs between instruction sets does not apply.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 
 namespace simtrove::noise {
 namespace {
@@ -101,50 +108,28 @@ std::vector<double> ArNoise::autocorrelations(std::size_t maxLag) const {
 
 void ArNoise::generate(std::uint64_t seed, std::uint64_t voxel, double* out, std::size_t T) const {
     standardNormals({seed, Component::Temporal, voxel}, 0, out, T);
-    const std::size_t p = phi_.size();
     // In place: out[t] holds e[t] until it becomes x[t].
-    for (std::size_t t = 0; t < T; ++t) {
-        const std::size_t order = t < p ? t : p;
-        const std::vector<double>& a = t < p ? predictors_[t] : phi_;
-        double value = errorSd_[order] * out[t];
-        for (std::size_t i = 1; i <= order; ++i) value += a[i - 1] * out[t - i];
-        out[t] = value;
-    }
+    for (std::size_t t = 0; t < T; ++t)
+        out[t] = valueAt(t, out[t], [&](std::size_t i) { return out[t - i]; });
 }
 
-namespace {
-
-// The recursion of generate() over lanes[t * L + j] for the L voxels j at once
-// (each lane's arithmetic in generate()'s order).
 SIMTROVE_VECTOR_CLONES
-void recurseLanes(double* lanes, std::size_t T, std::size_t p, const double* errorSd,
-                  const std::vector<std::vector<double>>& predictors,
-                  const std::vector<double>& phi) {
-    constexpr std::size_t L = ArNoise::kVoxelLanes;
-    for (std::size_t t = 0; t < T; ++t) {
-        const std::size_t order = t < p ? t : p;
-        const double* a = t < p ? predictors[t].data() : phi.data();
-        double* now = lanes + t * L;
-        const double e = errorSd[order];
-        double value[L];
-        for (std::size_t j = 0; j < L; ++j) value[j] = e * now[j];
-        for (std::size_t i = 1; i <= order; ++i) {
-            const double* before = now - i * L;
-            const double c = a[i - 1];
-            for (std::size_t j = 0; j < L; ++j) value[j] += c * before[j];
-        }
-        for (std::size_t j = 0; j < L; ++j) now[j] = value[j];
-    }
-}
-
-}  // namespace
-
 void ArNoise::generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile,
                            std::size_t T, std::vector<float>& scratch) const {
-    scratch.resize(T * kVoxelLanes);
+    constexpr std::size_t L = kVoxelLanes;
+    typedef double Lanes __attribute__((vector_size(L * sizeof(double))));
+    scratch.resize(T * L);
     standardNormalTile({seed, Component::Temporal, firstVoxel}, scratch.data(), T);
-    std::copy(scratch.begin(), scratch.end(), tile);
-    recurseLanes(tile, T, phi_.size(), errorSd_.data(), predictors_, phi_);
+    for (std::size_t t = 0; t < T; ++t) {
+        Lanes innovation;
+        for (std::size_t j = 0; j < L; ++j) innovation[j] = scratch[t * L + j];
+        const Lanes x = valueAt(t, innovation, [&](std::size_t i) {
+            Lanes past;
+            std::memcpy(&past, tile + (t - i) * L, sizeof past);
+            return past;
+        });
+        std::memcpy(tile + t * L, &x, sizeof x);
+    }
 }
 
 }  // namespace simtrove::noise

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "noise/normal_transform.h"
+#include "noise/vector_clones.h"
 
 namespace simtrove::noise {
 
@@ -39,6 +40,19 @@ class ArNoise {
     static constexpr std::size_t kVoxelLanes = kTileLanes;
     void generateTile(std::uint64_t seed, std::uint64_t firstVoxel, double* tile, std::size_t T,
                       std::vector<float>& scratch) const;
+
+    // Volume t's value of voxels side by side (Lanes: double or a vector of
+    // doubles) from their innovation, a standard normal, and their values
+    // before: before(i) gives those at t - i. generate()'s recursion, voxel
+    // by voxel.
+    template <typename Lanes, typename Before>
+    SIMTROVE_INLINE_LANES Lanes valueAt(std::size_t t, Lanes innovation, Before&& before) const {
+        const std::size_t p = phi_.size(), order = t < p ? t : p;
+        const double* a = t < p ? predictors_[t].data() : phi_.data();
+        Lanes value = errorSd_[order] * innovation;
+        for (std::size_t i = 1; i <= order; ++i) value += a[i - 1] * before(i);
+        return value;
+    }
 
   private:
     std::vector<double> phi_;

@@ -533,14 +533,14 @@ void setFieldCounts(const Scenario& s, FieldSums& f) {
 struct TileScratch {
     std::vector<double> acc, values, rician, weights;  // acc, rician: Rician noise's
     std::vector<double> driftLanes;  // per half, each drift function's eight weights (aligned)
-    std::vector<float> signal, normals, field, floats;
+    std::vector<float> signal, normals, innovations, field, floats;
     std::array<std::vector<float>, kNoiseKinds> kept;  // each term's values as stored
     std::vector<float> data;  // a chunk's data, volume after volume (see storeChunk)
     void prepare(std::size_t T, std::size_t blocks) {
         const std::size_t n = T * kTileWidth;
         if (acc.size() == n) return;  // once per worker
         acc.resize(n), values.resize(n), rician.resize(n);
-        signal.resize(n), normals.resize(n), field.resize(n);
+        signal.resize(n), normals.resize(n), innovations.resize(n), field.resize(n);
         for (std::vector<float>& k : kept) k.resize(n);
         data.resize(blocks * n);
     }
@@ -565,8 +565,9 @@ struct TileWork {
 struct TermSources {
     const float* system = nullptr;  // standard normals, times systemSd
     double systemSd = 0.0;
-    const double* temporal = nullptr;  // the autoregressive values
-    const Doubles8* drift[2] = {};     // per half: each function's weights
+    const float* temporal = nullptr;  // the autoregressive innovations (standard normals)
+    double* history = nullptr;        // the autoregressive values, as they are made
+    const Doubles8* drift[2] = {};    // per half: each function's weights
     Doubles8 physiological[2][4] = {};
     bool hasPhysiological = false;
     const float* field = nullptr;  // the field's tile
@@ -600,7 +601,14 @@ SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, Ti
                 if (src.keep[std::size_t(k)]) store8(src.keep[std::size_t(k)] + i, stored);
             };
             if (src.system) term(kSystem, doubles8(src.system + i) * src.systemSd);
-            if (src.temporal) term(kTemporal, doubles8(src.temporal + i));
+            if (src.temporal) {
+                const Doubles8 x =
+                    plan.ar->valueAt(t, doubles8(src.temporal + i), [&](std::size_t k) {
+                        return doubles8(src.history + (t - k) * kTileWidth + lane0);
+                    });
+                store8(src.history + i, x);
+                term(kTemporal, x);
+            }
             if (drift) term(kDrift, plan.drift->valueAt(t, drift));
             if (src.hasPhysiological)
                 term(kPhysiological, plan.physiological->valueAt(t, physiological));
@@ -687,8 +695,10 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
     }
     if (plan.ar) {
         clock.start();
-        plan.ar->generateTile(s.seed, first, scratch.values.data(), T, scratch.floats);
-        src.temporal = scratch.values.data();
+        noise::standardNormalTile({s.seed, noise::Component::Temporal, first},
+                                  scratch.innovations.data(), T);
+        src.temporal = scratch.innovations.data();
+        src.history = scratch.values.data();
         src.keep[kTemporal] = scratch.kept[kTemporal].data();  // for its autocorrelations
         clock.addTo(bs.seconds[kTemporal]);
     }

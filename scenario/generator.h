@@ -80,8 +80,8 @@ struct SimulatedRun {
     formats::Protocol events;                // the design's conditions, in volumes
     nlohmann::json realised;
     // Generation time per component (with options.timings): "signal", each
-    // noise component's own work, "sum" (the terms evaluated at each volume and
-    // added); then "total" (always).
+    // noise component's own work (its draws; the spatial field), "sum" (the
+    // terms evaluated at each volume and added); then "total" (always).
     std::vector<PhaseTiming> timings;
 };
 
