@@ -1,3 +1,9 @@
+// The tile's vector values pass only between inlined helpers, so the note
+// that their passing differs between instruction sets does not apply.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+
 #include "noise/drift_noise.h"
 
 #include <algorithm>
@@ -8,12 +14,6 @@
 #include "noise/normal_transform.h"
 #include "noise/random_stream.h"
 #include "noise/vector_clones.h"
-
-// The tile's vector values pass only between inlined helpers, so the note
-// that their passing differs between instruction sets does not apply.
-#if defined(__GNUC__)
-#pragma GCC diagnostic ignored "-Wpsabi"
-#endif
 
 namespace simtrove::noise {
 
