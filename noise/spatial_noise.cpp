@@ -133,7 +133,7 @@ SIMTROVE_INLINE_LANES void sumDiagonals(const float* in, float* out, std::size_t
     if constexpr (G == 1) {
         for (std::size_t l = 0; l < lines; ++l) {
             float sum = 0.0f;
-            for (std::size_t d = band + 1; d-- > 0;) sum += diagonals[d * X] * in[l * X - d];
+            for (std::size_t d = band + 1; d-- > 0;) sum += diagonals[d * X] * *(in + l * X - d);
             out[l * X] = sum;
         }
     } else {
