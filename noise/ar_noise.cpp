@@ -6,10 +6,10 @@
 
 #include "noise/ar_noise.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "noise/normal_transform.h"
 #include "noise/vector_clones.h"

@@ -531,7 +531,7 @@ void setFieldCounts(const Scenario& s, FieldSums& f) {
 }
 
 struct TileScratch {
-    std::vector<double> acc, values, rician, weights;  // acc, rician: Rician noise's
+    std::vector<double> acc, history, rician, weights;  // acc, rician: Rician noise's
     std::vector<double> driftLanes;  // per half, each drift function's eight weights (aligned)
     std::vector<float> signal, normals, innovations, field, floats;
     std::array<std::vector<float>, kNoiseKinds> kept;  // each term's values as stored
@@ -539,7 +539,7 @@ struct TileScratch {
     void prepare(std::size_t T, std::size_t blocks) {
         const std::size_t n = T * kTileWidth;
         if (acc.size() == n) return;  // once per worker
-        acc.resize(n), values.resize(n), rician.resize(n);
+        acc.resize(n), history.resize(n), rician.resize(n);
         signal.resize(n), normals.resize(n), innovations.resize(n), field.resize(n);
         for (std::vector<float>& k : kept) k.resize(n);
         data.resize(blocks * n);
@@ -565,15 +565,13 @@ struct TileWork {
 struct TermSources {
     const float* system = nullptr;  // standard normals, times systemSd
     double systemSd = 0.0;
-    const float* temporal = nullptr;  // the autoregressive innovations (standard normals)
-    double* history = nullptr;        // the autoregressive values, as they are made
-    const Doubles8* drift[2] = {};    // per half: each function's weights
-    Doubles8 physiological[2][4] = {};
-    bool hasPhysiological = false;
-    const float* field = nullptr;  // the field's tile
+    const float* temporal = nullptr;    // the autoregressive innovations (standard normals)
+    double* history = nullptr;          // the autoregressive values, as they are made
+    const Doubles8* drift[2] = {};      // per half: each function's weights
+    Doubles8 physiological[2][4] = {};  // per half: the four weights
+    const float* field = nullptr;       // the field's tile
     // Where each term's float values go besides (null: nowhere).
     std::array<float*, kNoiseKinds> keep{};
-    bool rician = false;  // the sum (S) into acc; the data come later
 };
 
 // The signal and every term, volume by volume in registers: each term rounded
@@ -610,10 +608,10 @@ SIMTROVE_INLINE_LANES void sumTerms(const Plan& plan, const TermSources& src, Ti
                 term(kTemporal, x);
             }
             if (drift) term(kDrift, plan.drift->valueAt(t, drift));
-            if (src.hasPhysiological)
+            if (plan.physiological)
                 term(kPhysiological, plan.physiological->valueAt(t, physiological));
             if (src.field) term(kSpatial, doubles8(src.field + i));
-            if (src.rician) {
+            if (plan.rician) {  // the sum S into acc; the data come later
                 store8(w.acc + i, acc);
             } else {
                 const Floats8 sample = __builtin_convertvector(acc, Floats8);
@@ -681,7 +679,6 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
     clock.addTo(bs.seconds[kNoiseKinds]);
 
     TermSources src;
-    src.rician = plan.rician;
     for (int k = 0; k < kNoiseKinds; ++k)
         if (out.noise[std::size_t(k)] && k != kSpatial)
             src.keep[std::size_t(k)] = scratch.kept[std::size_t(k)].data();
@@ -698,7 +695,7 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
         noise::standardNormalTile({s.seed, noise::Component::Temporal, first},
                                   scratch.innovations.data(), T);
         src.temporal = scratch.innovations.data();
-        src.history = scratch.values.data();
+        src.history = scratch.history.data();
         src.keep[kTemporal] = scratch.kept[kTemporal].data();  // for its autocorrelations
         clock.addTo(bs.seconds[kTemporal]);
     }
@@ -723,7 +720,6 @@ void generateTile(const Plan& plan, std::int64_t v0, bool timings, const TileOut
         for (std::size_t m = 0; m < 4; ++m)
             for (std::size_t h = 0; h < 2; ++h)
                 src.physiological[h][m] = doubles8(weights + m * kTileWidth + h * kHalf);
-        src.hasPhysiological = true;
         clock.addTo(bs.seconds[kPhysiological]);
     }
     if (plan.spatial) {
